@@ -1,0 +1,7 @@
+#include "app/Module.h"
+
+Module& module()
+{
+    static Module state;
+    return state;
+}

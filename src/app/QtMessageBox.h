@@ -1,0 +1,4 @@
+#pragma once
+
+// Installs the message-box handler that shows real QMessageBox dialogs.
+void installQtMessageBoxes();

@@ -1,0 +1,158 @@
+#include "store/ServerFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace ServerFile {
+namespace {
+
+constexpr const char* Schema = R"(
+CREATE TABLE Server (
+    ID INTEGER PRIMARY KEY AUTOINCREMENT,
+    Domain TEXT NOT NULL UNIQUE CHECK (length(trim(Domain)) > 0),
+    ServerHost TEXT,
+    SSHPort TEXT,
+    ServerPassword BLOB,
+    RAID_Status TEXT
+))";
+
+const char* const Fields[] = {"ID", "Domain", "ServerHost", "SSHPort", "ServerPassword",
+                              "RAID_Status"};
+
+QString shown(const QString& fileName)
+{
+    return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
+}
+
+StoreStatus refuse(const QString& fileName, const QString& why)
+{
+    return StoreStatus::failure(StoreError::Failed,
+                                QStringLiteral("The server file \"%1\" %2").arg(shown(fileName), why));
+}
+
+bool hasSqliteHeader(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    static const QByteArray magic("SQLite format 3\0", 16);
+    return file.size() >= 100 && file.read(16) == magic;
+}
+
+// Runs a statement returning rows of text in the first column.
+bool queryTexts(sqlite3* db, const char* sql, QStringList* out, int* rc)
+{
+    sqlite3_stmt* stmt = nullptr;
+    *rc = sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr);
+    if (*rc != SQLITE_OK)
+        return false;
+    while ((*rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        out->append(QString::fromUtf8(text ? text : ""));
+    }
+    sqlite3_finalize(stmt);
+    if (*rc == SQLITE_DONE)
+        *rc = SQLITE_OK;
+    return *rc == SQLITE_OK;
+}
+
+StoreStatus createSchema(sqlite3* db, const QString& fileName)
+{
+    char* error = nullptr;
+    const QByteArray sql = QByteArray("BEGIN;") + Schema + ";COMMIT;";
+    if (sqlite3_exec(db, sql.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString why = QString::fromUtf8(error ? error : "unknown error");
+        sqlite3_free(error);
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return refuse(fileName, QStringLiteral("could not be set up: %1.").arg(why));
+    }
+    return StoreStatus::success();
+}
+
+StoreStatus verify(sqlite3* db, const QString& fileName, Check check)
+{
+    QStringList tables;
+    int rc = SQLITE_OK;
+    if (!queryTexts(db, "SELECT name FROM sqlite_master WHERE type = 'table'", &tables, &rc))
+        return refuse(fileName, QStringLiteral("is damaged and cannot be read (%1). It was left "
+                                               "unchanged.")
+                                    .arg(QString::fromUtf8(sqlite3_errstr(rc))));
+    if (tables.isEmpty())
+        return createSchema(db, fileName);
+    if (!tables.contains(QStringLiteral("Server")))
+        return refuse(fileName, QStringLiteral("is an SQLite database without a Server table. "
+                                               "It was left unchanged."));
+    QStringList columns;
+    queryTexts(db, "SELECT name FROM pragma_table_info('Server')", &columns, &rc);
+    for (const char* field : Fields) {
+        if (!columns.contains(QString::fromLatin1(field)))
+            return refuse(fileName, QStringLiteral("has a Server table without the field %1. It "
+                                                   "was left unchanged.")
+                                        .arg(QString::fromLatin1(field)));
+    }
+    if (check == Check::Thorough) {
+        QStringList verdict;
+        if (!queryTexts(db, "PRAGMA quick_check", &verdict, &rc) || verdict != QStringList{"ok"})
+            return refuse(fileName,
+                          QStringLiteral("is damaged (%1). It was left unchanged.")
+                              .arg(verdict.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc))
+                                                     : verdict.first()));
+    }
+    return StoreStatus::success();
+}
+
+} // namespace
+
+StoreStatus open(const QString& fileName, sqlite3** db, Check check)
+{
+    *db = nullptr;
+    const QByteArray path = QFile::encodeName(fileName);
+    const bool existed = QFileInfo::exists(fileName);
+    if (existed && !QFileInfo(fileName).isFile())
+        return refuse(fileName, QStringLiteral("is not a file."));
+    if (existed && !hasSqliteHeader(fileName))
+        return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
+                                               "SQLite file). It was left unchanged."));
+
+    const int flags = SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
+    sqlite3* handle = nullptr;
+    int rc = sqlite3_open_v2(path.constData(), &handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString why = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+        sqlite3_close(handle);
+        return refuse(fileName, existed ? QStringLiteral("cannot be opened: %1.").arg(why)
+                                        : QStringLiteral("cannot be created: %1.").arg(why));
+    }
+    sqlite3_busy_timeout(handle, 10000);
+    sqlite3_extended_result_codes(handle, 1);
+
+    StoreStatus status = verify(handle, fileName, check);
+    if (!status.ok()) {
+        sqlite3_close(handle);
+        if (!existed)
+            QFile::remove(fileName); // never leave a half-made file behind
+        return status;
+    }
+    *db = handle;
+    return status;
+}
+
+QString writeProblem(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    if (::access(folder.constData(), W_OK) != 0)
+        return QStringLiteral("The folder of the server file \"%1\" is read-only: changes to "
+                              "the servers cannot be saved.")
+            .arg(shown(fileName));
+    if (info.exists() && ::access(QFile::encodeName(fileName).constData(), W_OK) != 0)
+        return QStringLiteral("The server file \"%1\" is read-only: changes to the servers "
+                              "cannot be saved.")
+            .arg(shown(fileName));
+    return {};
+}
+
+} // namespace ServerFile

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "store/StoreStatus.h"
+
+#include <QString>
+
+struct sqlite3;
+
+// The servers file: an SQLite database holding the table Server.
+namespace ServerFile {
+
+inline constexpr const char* DefaultName = "Servers.mdb";
+
+enum class Check { Quick, Thorough };
+
+// Opens the file read-write, creating it with the schema when it is missing.
+// A file that is not a servers database is refused and never written to.
+// Thorough also verifies every page, for the check at program start.
+StoreStatus open(const QString& fileName, sqlite3** db, Check check = Check::Quick);
+
+// A message when the file or its folder cannot be written, else empty.
+QString writeProblem(const QString& fileName);
+
+} // namespace ServerFile

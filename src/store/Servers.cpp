@@ -1,0 +1,265 @@
+#include "store/Servers.h"
+
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace {
+
+QString columnText(sqlite3_stmt* stmt, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return QString::fromUtf8(text ? text : "");
+}
+
+QByteArray columnBytes(sqlite3_stmt* stmt, int column)
+{
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return QByteArray(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column));
+}
+
+void bindText(sqlite3_stmt* stmt, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+void bindRecord(sqlite3_stmt* stmt, const ServerRecord& record)
+{
+    bindText(stmt, 1, record.domain);
+    bindText(stmt, 2, record.serverHost);
+    bindText(stmt, 3, record.sshPort);
+    sqlite3_bind_blob(stmt, 4, record.serverPassword.constData(),
+                      int(record.serverPassword.size()), SQLITE_TRANSIENT);
+    bindText(stmt, 5, record.raidStatus);
+}
+
+const StoreStatus noCurrent = StoreStatus::failure(StoreError::NoCurrentRecord,
+                                                   QStringLiteral("No current record."));
+
+} // namespace
+
+Servers::Servers(const QString& fileName) : fileName_(fileName)
+{
+    openStatus_ = ServerFile::open(fileName_, &db_);
+    if (openStatus_.ok())
+        load();
+}
+
+Servers::~Servers()
+{
+    sqlite3_close(db_);
+}
+
+StoreStatus Servers::load()
+{
+    records_.clear();
+    position_ = -1;
+    if (!db_)
+        return openStatus_;
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_,
+                                "SELECT ID, Domain, ServerHost, SSHPort, ServerPassword, "
+                                "RAID_Status FROM Server ORDER BY ID",
+                                -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        records_.append(ServerRecord{sqlite3_column_int64(stmt, 0), columnText(stmt, 1),
+                                     columnText(stmt, 2), columnText(stmt, 3),
+                                     columnBytes(stmt, 4), columnText(stmt, 5)});
+        rc = SQLITE_OK;
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        records_.clear();
+        return StoreStatus::failure(StoreError::Failed,
+                                    QStringLiteral("Could not read the servers from \"%1\": %2")
+                                        .arg(fileName_, QString::fromUtf8(sqlite3_errmsg(db_))));
+    }
+    position_ = records_.isEmpty() ? -1 : 0;
+    return StoreStatus::success();
+}
+
+StoreStatus Servers::Refresh()
+{
+    CancelUpdate();
+    return load();
+}
+
+StoreStatus Servers::MoveFirst()
+{
+    if (records_.isEmpty()) {
+        position_ = -1;
+        return noCurrent;
+    }
+    position_ = 0;
+    return StoreStatus::success();
+}
+
+void Servers::MoveNext()
+{
+    if (position_ >= 0 && position_ < records_.size())
+        ++position_;
+}
+
+bool Servers::Eof() const
+{
+    return position_ >= records_.size();
+}
+
+bool Servers::hasCurrent() const
+{
+    return position_ >= 0 && position_ < records_.size();
+}
+
+bool Servers::FindFirst(const QString& domain)
+{
+    for (qsizetype i = 0; i < records_.size(); ++i) {
+        if (records_[i].domain == domain) {
+            position_ = i;
+            return true;
+        }
+    }
+    position_ = -1;
+    return false;
+}
+
+ServerRecord Servers::current() const
+{
+    return hasCurrent() ? records_[position_] : ServerRecord{};
+}
+
+QString Servers::Domain() const
+{
+    return current().domain;
+}
+
+QString Servers::ServerHost() const
+{
+    return current().serverHost;
+}
+
+QString Servers::SSHPort() const
+{
+    return current().sshPort;
+}
+
+QByteArray Servers::ServerPassword() const
+{
+    return current().serverPassword;
+}
+
+QString Servers::RAID_Status() const
+{
+    return current().raidStatus;
+}
+
+StoreStatus Servers::AddNew()
+{
+    if (!db_)
+        return openStatus_;
+    editMode_ = EditMode::Adding;
+    buffer_ = ServerRecord{};
+    return StoreStatus::success();
+}
+
+StoreStatus Servers::Edit()
+{
+    if (!hasCurrent())
+        return noCurrent;
+    editMode_ = EditMode::Editing;
+    buffer_ = records_[position_];
+    return StoreStatus::success();
+}
+
+void Servers::CancelUpdate()
+{
+    editMode_ = EditMode::None;
+    buffer_ = ServerRecord{};
+}
+
+StoreStatus Servers::writeFailure(int rc) const
+{
+    if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
+        return StoreStatus::failure(StoreError::DuplicateKey,
+                                    QStringLiteral("Another server already has this domain."));
+    return StoreStatus::failure(StoreError::Failed,
+                                QStringLiteral("Could not save to \"%1\": %2")
+                                    .arg(QFileInfo(fileName_).absoluteFilePath(),
+                                         QString::fromUtf8(sqlite3_errmsg(db_))));
+}
+
+StoreStatus Servers::insertBuffer()
+{
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_,
+                                "INSERT INTO Server (Domain, ServerHost, SSHPort, ServerPassword, "
+                                "RAID_Status) VALUES (?, ?, ?, ?, ?)",
+                                -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        bindRecord(stmt, buffer_);
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        return writeFailure(rc);
+    buffer_.id = sqlite3_last_insert_rowid(db_);
+    records_.append(buffer_);
+    // The position stays where it was before AddNew, not on the new record.
+    return StoreStatus::success();
+}
+
+StoreStatus Servers::updateBuffer()
+{
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_,
+                                "UPDATE Server SET Domain = ?, ServerHost = ?, SSHPort = ?, "
+                                "ServerPassword = ?, RAID_Status = ? WHERE ID = ?",
+                                -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        bindRecord(stmt, buffer_);
+        sqlite3_bind_int64(stmt, 6, buffer_.id);
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        return writeFailure(rc);
+    if (sqlite3_changes(db_) == 0)
+        return StoreStatus::failure(StoreError::Failed,
+                                    QStringLiteral("The server \"%1\" is no longer in the file.")
+                                        .arg(records_[position_].domain));
+    records_[position_] = buffer_;
+    return StoreStatus::success();
+}
+
+StoreStatus Servers::Update()
+{
+    if (editMode_ == EditMode::None)
+        return StoreStatus::failure(StoreError::Failed, QStringLiteral("Nothing to save."));
+    if (buffer_.domain.trimmed().isEmpty())
+        return StoreStatus::failure(StoreError::Failed,
+                                    QStringLiteral("A server needs a domain."));
+    if (editMode_ == EditMode::Editing && !hasCurrent())
+        return noCurrent;
+    const StoreStatus status = editMode_ == EditMode::Adding ? insertBuffer() : updateBuffer();
+    if (status.ok())
+        CancelUpdate();
+    return status; // a refused save stays pending with everything in the buffer
+}
+
+StoreStatus Servers::Delete()
+{
+    if (!hasCurrent())
+        return noCurrent;
+    CancelUpdate();
+    sqlite3_stmt* stmt = nullptr;
+    int rc = sqlite3_prepare_v2(db_, "DELETE FROM Server WHERE ID = ?", -1, &stmt, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_bind_int64(stmt, 1, records_[position_].id);
+        rc = sqlite3_step(stmt);
+    }
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE)
+        return writeFailure(rc);
+    records_.removeAt(position_);
+    position_ = -1; // the deleted record was current; there is none now
+    return StoreStatus::success();
+}
