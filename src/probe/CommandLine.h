@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// How a client's window is shown: hidden and waited for, or visible and detached.
+enum class WindowStyle { Hidden = 0, Normal = 1 };
+
+// One SSH client run as a value: which client, its connection parameters,
+// the remote command, where its standard output goes and how it is started.
+// Every value reaches the client as its own argument; no shell is involved.
+struct CommandLine {
+    QString program;       // "plink" or "putty", found on PATH
+    QString port;          // after -P
+    QString password;      // handed over in a private file, never as an argument
+    QString host;          // after "root@"
+    QString remoteCommand; // one argument; empty for the interactive login
+    QString outputFile;    // standard output goes here (working directory); empty: nowhere
+    WindowStyle windowStyle = WindowStyle::Hidden;
+    bool wait = true;
+
+    // The client's argument list, the password given as the file passwordFile:
+    // -P port -pwfile passwordFile root@host [remoteCommand]
+    QStringList arguments(const QString& passwordFile) const;
+};
+
+// The remote command of a server check: uptime seconds, the two backup
+// reports and /proc/mdstat, joined so that each step runs whatever the others do.
+extern const QString ProbeCommand;
+extern const QString RaidCommand;         // "cat /proc/mdstat"
+extern const QString VerificationCommand; // "echo Server Verified!;sleep 2"
+extern const QString RaidTempFileName;    // "~karu2.tmp"
+
+// "~karu~" + domain + ".tmp"
+QString CheckTempFileName(const QString& domain);
+
+// Why a domain cannot name a file inside the working directory (a slash, a
+// backslash, NUL or another control character, "." or ".."), or nothing.
+std::optional<QString> domainFileNameProblem(const QString& domain);
+
+CommandLine ServerCheckLine(const QString& port, const QString& password, const QString& host,
+                            const QString& domain);
+CommandLine RaidRecheckLine(const QString& port, const QString& password, const QString& host);
+CommandLine VerificationLine(const QString& port, const QString& password, const QString& host);
+CommandLine InteractiveLoginLine(const QString& port, const QString& password,
+                                 const QString& host);

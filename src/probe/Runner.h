@@ -1,0 +1,53 @@
+#pragma once
+
+#include "probe/CommandLine.h"
+
+#include <QObject>
+#include <chrono>
+#include <functional>
+
+// How a waited client ended.
+struct RunResult {
+    bool started = false; // false: the client could not be started at all
+    bool timedOut = false;
+    bool terminated = false; // ended by TerminateProcesses
+    // A short reason when the run failed, from the client's standard error or
+    // from the runner ("Connection refused", "Access denied", "host key not yet
+    // trusted", "timed out after 120 s", "plink not found"); may be empty.
+    QString reason;
+};
+
+// Starts the SSH clients of this program and keeps the list of those running.
+class Runner : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::chrono::seconds DefaultDeadline{120};
+    // How long a detached client's password file outlives its start.
+    static constexpr std::chrono::seconds DetachedPasswordGrace{30};
+
+    static Runner& instance();
+
+    // Starts a hidden client whose standard output goes into line.outputFile
+    // and returns at once. done runs exactly once, later, from the event loop
+    // (also when the client could not be started); not at all if context is
+    // destroyed first.
+    void RunCommand(const CommandLine& line, QObject* context,
+                    std::function<void(const RunResult&)> done);
+
+    // Starts a visible client that runs on its own; a console client is put
+    // into a terminal window. False, with a reason, when nothing could start.
+    bool startDetached(const CommandLine& line, QString* reason = nullptr);
+
+    // Ends every running client of this program whose program name contains
+    // text, ignoring case. Processes this program did not start are never touched.
+    void TerminateProcesses(const QString& text);
+
+    void setDeadline(std::chrono::milliseconds deadline);
+    std::chrono::milliseconds deadline() const;
+    int runningCount() const;
+
+private:
+    explicit Runner(QObject* parent = nullptr);
+    struct Private;
+    Private* d;
+};
