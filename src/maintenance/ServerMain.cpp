@@ -1,0 +1,6 @@
+#include "maintenance/ServerMain.h"
+
+ServerMain::ServerMain(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Server Maintenance"));
+}
