@@ -2,8 +2,10 @@
 
 #include <utility>
 
-namespace MessageBox {
-namespace {
+namespace MessageBox
+{
+namespace
+{
 
 Handler& currentHandler()
 {

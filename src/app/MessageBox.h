@@ -6,7 +6,8 @@
 // Message boxes go through this seam so that tests can script the answers.
 // The code combines buttons and icon: 16 critical/OK, 36 question/Yes-No,
 // 52 warning/Yes-No with Yes the default, 64 information/OK.
-namespace MessageBox {
+namespace MessageBox
+{
 
 enum Code { Critical = 16, Question = 36, Warning = 52, Information = 64 };
 enum Answer { Ok = 1, Yes = 6, No = 7 };

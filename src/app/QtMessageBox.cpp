@@ -5,7 +5,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
-namespace {
+namespace
+{
 
 int showBox(const MessageBox::Request& request)
 {

@@ -6,8 +6,10 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
-namespace ServerFile {
-namespace {
+namespace ServerFile
+{
+namespace
+{
 
 constexpr const char* Schema = R"(
 CREATE TABLE Server (
@@ -19,8 +21,8 @@ CREATE TABLE Server (
     RAID_Status TEXT
 ))";
 
-const char* const Fields[] = {"ID", "Domain", "ServerHost", "SSHPort", "ServerPassword",
-                              "RAID_Status"};
+const char* const Fields[] = {"ID",      "Domain",         "ServerHost",
+                              "SSHPort", "ServerPassword", "RAID_Status"};
 
 QString shown(const QString& fileName)
 {
@@ -29,8 +31,8 @@ QString shown(const QString& fileName)
 
 StoreStatus refuse(const QString& fileName, const QString& why)
 {
-    return StoreStatus::failure(StoreError::Failed,
-                                QStringLiteral("The server file \"%1\" %2").arg(shown(fileName), why));
+    return StoreStatus::failure(
+        StoreError::Failed, QStringLiteral("The server file \"%1\" %2").arg(shown(fileName), why));
 }
 
 bool hasSqliteHeader(const QString& fileName)

@@ -7,7 +7,8 @@
 struct sqlite3;
 
 // The servers file: an SQLite database holding the table Server.
-namespace ServerFile {
+namespace ServerFile
+{
 
 inline constexpr const char* DefaultName = "Servers.mdb";
 

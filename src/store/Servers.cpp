@@ -3,7 +3,8 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 
-namespace {
+namespace
+{
 
 QString columnText(sqlite3_stmt* stmt, int column)
 {
@@ -28,13 +29,13 @@ void bindRecord(sqlite3_stmt* stmt, const ServerRecord& record)
     bindText(stmt, 1, record.domain);
     bindText(stmt, 2, record.serverHost);
     bindText(stmt, 3, record.sshPort);
-    sqlite3_bind_blob(stmt, 4, record.serverPassword.constData(),
-                      int(record.serverPassword.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_blob(stmt, 4, record.serverPassword.constData(), int(record.serverPassword.size()),
+                      SQLITE_TRANSIENT);
     bindText(stmt, 5, record.raidStatus);
 }
 
-const StoreStatus noCurrent = StoreStatus::failure(StoreError::NoCurrentRecord,
-                                                   QStringLiteral("No current record."));
+const StoreStatus noCurrent =
+    StoreStatus::failure(StoreError::NoCurrentRecord, QStringLiteral("No current record."));
 
 } // namespace
 
@@ -63,8 +64,8 @@ StoreStatus Servers::load()
                                 -1, &stmt, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         records_.append(ServerRecord{sqlite3_column_int64(stmt, 0), columnText(stmt, 1),
-                                     columnText(stmt, 2), columnText(stmt, 3),
-                                     columnBytes(stmt, 4), columnText(stmt, 5)});
+                                     columnText(stmt, 2), columnText(stmt, 3), columnBytes(stmt, 4),
+                                     columnText(stmt, 5)});
         rc = SQLITE_OK;
     }
     sqlite3_finalize(stmt);
@@ -181,10 +182,10 @@ StoreStatus Servers::writeFailure(int rc) const
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
         return StoreStatus::failure(StoreError::DuplicateKey,
                                     QStringLiteral("Another server already has this domain."));
-    return StoreStatus::failure(StoreError::Failed,
-                                QStringLiteral("Could not save to \"%1\": %2")
-                                    .arg(QFileInfo(fileName_).absoluteFilePath(),
-                                         QString::fromUtf8(sqlite3_errmsg(db_))));
+    return StoreStatus::failure(
+        StoreError::Failed,
+        QStringLiteral("Could not save to \"%1\": %2")
+            .arg(QFileInfo(fileName_).absoluteFilePath(), QString::fromUtf8(sqlite3_errmsg(db_))));
 }
 
 StoreStatus Servers::insertBuffer()
@@ -235,8 +236,7 @@ StoreStatus Servers::Update()
     if (editMode_ == EditMode::None)
         return StoreStatus::failure(StoreError::Failed, QStringLiteral("Nothing to save."));
     if (buffer_.domain.trimmed().isEmpty())
-        return StoreStatus::failure(StoreError::Failed,
-                                    QStringLiteral("A server needs a domain."));
+        return StoreStatus::failure(StoreError::Failed, QStringLiteral("A server needs a domain."));
     if (editMode_ == EditMode::Editing && !hasCurrent())
         return noCurrent;
     const StoreStatus status = editMode_ == EditMode::Adding ? insertBuffer() : updateBuffer();

@@ -13,7 +13,8 @@ struct sqlite3;
 // order, loaded when the view opens and again on Refresh, with a current
 // position and record-at-a-time editing. Writes go straight to the file;
 // other views see them after their own Refresh.
-class Servers {
+class Servers
+{
 public:
     explicit Servers(const QString& fileName = QString::fromLatin1(ServerFile::DefaultName));
     ~Servers();

@@ -16,5 +16,8 @@ struct StoreStatus {
 
     bool ok() const { return error == StoreError::None; }
     static StoreStatus success() { return {}; }
-    static StoreStatus failure(StoreError error, QString message) { return {error, std::move(message)}; }
+    static StoreStatus failure(StoreError error, QString message)
+    {
+        return {error, std::move(message)};
+    }
 };

@@ -1,0 +1,379 @@
+#include "store/Passwords.h"
+#include "store/ServerFile.h"
+#include "store/Servers.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sqlite3.h>
+#include <sys/types.h>
+
+namespace
+{
+
+QByteArray fileHash(const QString& name)
+{
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+StoreStatus addServer(Servers& view, const QString& domain, const QByteArray& plain = "pw",
+                      const QString& host = {}, const QString& port = {})
+{
+    view.AddNew();
+    view.buffer().domain = domain;
+    view.buffer().serverHost = host;
+    view.buffer().sshPort = port;
+    view.buffer().serverPassword = ScramblePassword(plain);
+    return view.Update();
+}
+
+QStringList domains(Servers& view)
+{
+    QStringList result;
+    if (!view.MoveFirst().ok())
+        return result;
+    for (; !view.Eof(); view.MoveNext())
+        result << view.Domain();
+    return result;
+}
+
+} // namespace
+
+class TestServers : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void missingFileIsCreatedEmpty();
+    void recordsKeepTableOrderAndFieldsRoundTrip();
+    void lookupComparesValues();
+    void viewsSeeOthersChangesOnlyAfterRefresh();
+    void duplicateDomainIsRefused();
+    void blankDomainIsRefused();
+    void cancelledEditChangesNothing();
+    void editOfRecordRemovedElsewhereFails();
+    void foreignFilesAreRefusedUntouched_data();
+    void foreignFilesAreRefusedUntouched();
+    void killedWriterLosesNothingSaved();
+
+private:
+    QTemporaryDir* dir = nullptr;
+    QString file;
+};
+
+void TestServers::init()
+{
+    dir = new QTemporaryDir;
+    QVERIFY(dir->isValid());
+    file = dir->filePath("Servers.mdb");
+}
+
+void TestServers::cleanup()
+{
+    delete dir;
+    dir = nullptr;
+}
+
+void TestServers::missingFileIsCreatedEmpty()
+{
+    QVERIFY(!QFile::exists(file));
+    Servers view(file);
+    QVERIFY2(view.openStatus().ok(), qPrintable(view.openStatus().message));
+    QVERIFY(QFile::exists(file));
+    QCOMPARE(view.MoveFirst().error, StoreError::NoCurrentRecord);
+    QVERIFY(!view.hasCurrent());
+    QCOMPARE(view.Domain(), QString());
+    QCOMPARE(view.Edit().error, StoreError::NoCurrentRecord);
+    QCOMPARE(view.Delete().error, StoreError::NoCurrentRecord);
+}
+
+void TestServers::recordsKeepTableOrderAndFieldsRoundTrip()
+{
+    QByteArray everyCode;
+    for (int code = 0; code <= 255; ++code)
+        everyCode.append(char(code));
+    QString raid;
+    for (int line = 0; line < 40; ++line)
+        raid += QStringLiteral("md%1 : active raid1 sdb1[1] sda1[0]\n").arg(line);
+    QVERIFY(raid.size() > 255);
+    {
+        Servers view(file);
+        QVERIFY(addServer(view, "zeta.example", "z").ok());
+        QVERIFY(addServer(view, "alpha.example", "a", "10.1.1.1", "2200").ok());
+        QVERIFY(view.FindFirst("alpha.example"));
+        QVERIFY(view.Edit().ok());
+        view.buffer().serverPassword = everyCode;
+        view.buffer().raidStatus = raid;
+        QVERIFY(view.Update().ok());
+    }
+    Servers fresh(file);
+    QCOMPARE(domains(fresh), (QStringList{"zeta.example", "alpha.example"}));
+    QVERIFY(fresh.FindFirst("alpha.example"));
+    QCOMPARE(fresh.ServerHost(), QString("10.1.1.1"));
+    QCOMPARE(fresh.SSHPort(), QString("2200"));
+    QCOMPARE(fresh.ServerPassword(), everyCode);
+    QCOMPARE(fresh.RAID_Status(), raid);
+    QVERIFY(fresh.FindFirst("zeta.example"));
+    QCOMPARE(fresh.ServerHost(), QString());
+    QCOMPARE(fresh.RAID_Status(), QString());
+}
+
+void TestServers::lookupComparesValues()
+{
+    Servers view(file);
+    const QString hostile = "x' OR '1'='1";
+    QVERIFY(addServer(view, "plain.example").ok());
+    QVERIFY(addServer(view, hostile, "h").ok());
+    QVERIFY(addServer(view, "o'brien.example", "o").ok());
+
+    QVERIFY(view.FindFirst(hostile));
+    QCOMPARE(view.Domain(), hostile);
+    QCOMPARE(view.ServerPassword(), ScramblePassword("h"));
+    QVERIFY(view.FindFirst("o'brien.example"));
+    QCOMPARE(view.ServerPassword(), ScramblePassword("o"));
+
+    // A miss never lands on another record.
+    QVERIFY(view.FindFirst("plain.example"));
+    QVERIFY(!view.FindFirst("PLAIN.example"));
+    QVERIFY(!view.hasCurrent());
+    QCOMPARE(view.Domain(), QString());
+    QCOMPARE(view.Edit().error, StoreError::NoCurrentRecord);
+    QVERIFY(!view.FindFirst("' OR 1=1 --"));
+    QVERIFY(!view.hasCurrent());
+}
+
+void TestServers::viewsSeeOthersChangesOnlyAfterRefresh()
+{
+    Servers first(file);
+    Servers second(file);
+    QVERIFY(addServer(first, "one.example").ok());
+    QVERIFY(domains(second).isEmpty());
+    QVERIFY(second.Refresh().ok());
+    QCOMPARE(domains(second), QStringList{"one.example"});
+
+    QVERIFY(first.FindFirst("one.example"));
+    QVERIFY(first.Edit().ok());
+    first.buffer().raidStatus = "accepted";
+    QVERIFY(first.Update().ok());
+    QVERIFY(second.FindFirst("one.example"));
+    QCOMPARE(second.RAID_Status(), QString());
+    second.Refresh();
+    QVERIFY(second.FindFirst("one.example"));
+    QCOMPARE(second.RAID_Status(), QString("accepted"));
+
+    QVERIFY(first.FindFirst("one.example"));
+    QVERIFY(first.Delete().ok());
+    QVERIFY(!first.hasCurrent());
+    QCOMPARE(domains(second), QStringList{"one.example"});
+    second.Refresh();
+    QVERIFY(domains(second).isEmpty());
+}
+
+void TestServers::duplicateDomainIsRefused()
+{
+    Servers view(file);
+    QVERIFY(addServer(view, "dup.example", "first", "host1", "22").ok());
+    const StoreStatus status = addServer(view, "dup.example", "second", "host2", "23");
+    QCOMPARE(status.error, StoreError::DuplicateKey);
+    // The refused record stays pending with what was typed, and can be corrected.
+    QCOMPARE(view.editMode(), Servers::EditMode::Adding);
+    QCOMPARE(view.buffer().serverHost, QString("host2"));
+    view.buffer().domain = "other.example";
+    QVERIFY(view.Update().ok());
+
+    // Renaming into an existing domain is refused too.
+    QVERIFY(view.FindFirst("other.example"));
+    QVERIFY(view.Edit().ok());
+    view.buffer().domain = "dup.example";
+    QCOMPARE(view.Update().error, StoreError::DuplicateKey);
+    view.CancelUpdate();
+
+    Servers fresh(file);
+    QCOMPARE(domains(fresh), (QStringList{"dup.example", "other.example"}));
+    QVERIFY(fresh.FindFirst("dup.example"));
+    QCOMPARE(fresh.ServerHost(), QString("host1"));
+    QCOMPARE(fresh.ServerPassword(), ScramblePassword("first"));
+}
+
+void TestServers::blankDomainIsRefused()
+{
+    Servers view(file);
+    QCOMPARE(addServer(view, "   ").error, StoreError::Failed);
+    view.CancelUpdate();
+    QCOMPARE(addServer(view, "").error, StoreError::Failed);
+    view.CancelUpdate();
+    Servers fresh(file);
+    QCOMPARE(fresh.recordCount(), 0);
+}
+
+void TestServers::cancelledEditChangesNothing()
+{
+    {
+        Servers view(file);
+        QVERIFY(addServer(view, "keep.example", QByteArray("p\0w\x04x", 5), "h", "2222").ok());
+    }
+    const QByteArray before = fileHash(file);
+    Servers view(file);
+    QVERIFY(view.FindFirst("keep.example"));
+    QVERIFY(view.Edit().ok());
+    view.buffer().domain = "changed.example";
+    view.buffer().serverHost = "other";
+    view.buffer().sshPort = "1";
+    view.buffer().serverPassword = ScramblePassword("new");
+    view.buffer().raidStatus = "x";
+    view.CancelUpdate();
+    QCOMPARE(view.Update().error, StoreError::Failed); // nothing pending any more
+    view.AddNew();
+    view.buffer().domain = "new.example";
+    view.CancelUpdate();
+
+    QCOMPARE(fileHash(file), before);
+    Servers fresh(file);
+    QVERIFY(fresh.FindFirst("keep.example"));
+    QCOMPARE(fresh.ServerPassword(), ScramblePassword(QByteArray("p\0w\x04x", 5)));
+    QCOMPARE(fresh.ServerHost(), QString("h"));
+    QCOMPARE(fresh.recordCount(), 1);
+}
+
+void TestServers::editOfRecordRemovedElsewhereFails()
+{
+    Servers first(file);
+    Servers second(file);
+    QVERIFY(addServer(first, "gone.example").ok());
+    second.Refresh();
+    QVERIFY(first.FindFirst("gone.example"));
+    QVERIFY(first.Delete().ok());
+    // A new server must not be mistaken for the removed one.
+    QVERIFY(addServer(first, "new.example").ok());
+
+    QVERIFY(second.FindFirst("gone.example"));
+    QVERIFY(second.Edit().ok());
+    second.buffer().raidStatus = "stale write";
+    QCOMPARE(second.Update().error, StoreError::Failed);
+
+    Servers fresh(file);
+    QCOMPARE(domains(fresh), QStringList{"new.example"});
+    QVERIFY(fresh.FindFirst("new.example"));
+    QCOMPARE(fresh.RAID_Status(), QString());
+}
+
+void TestServers::foreignFilesAreRefusedUntouched_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray jet(4096, '\0');
+    jet.replace(0, 19, QByteArray("\x00\x01\x00\x00Standard Jet DB", 19));
+    QTest::newRow("access file") << jet;
+    QTest::newRow("text file") << QByteArray("Domain,Host\nexample.org,1.2.3.4\n");
+    QTest::newRow("empty file") << QByteArray();
+    QTest::newRow("sqlite header only") << QByteArray("SQLite format 3\0", 16);
+
+    // A real database cut short in the middle.
+    QTemporaryDir scratch;
+    const QString good = scratch.filePath("good.mdb");
+    {
+        Servers view(good);
+        for (int i = 0; i < 200; ++i)
+            addServer(view, QStringLiteral("s%1.example").arg(i), QByteArray(200, 'p'));
+    }
+    QFile goodFile(good);
+    goodFile.open(QIODevice::ReadOnly);
+    const QByteArray whole = goodFile.readAll();
+    QTest::newRow("truncated database") << whole.left(whole.size() / 2);
+
+    // A database of some other program.
+    const QString other = scratch.filePath("other.mdb");
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(other).constData(), &db);
+    sqlite3_exec(db, "CREATE TABLE Customers (Name TEXT)", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    QFile otherFile(other);
+    otherFile.open(QIODevice::ReadOnly);
+    QTest::newRow("other sqlite database") << otherFile.readAll();
+}
+
+void TestServers::foreignFilesAreRefusedUntouched()
+{
+    QFETCH(QByteArray, content);
+    {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    sqlite3* db = nullptr;
+    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
+    sqlite3_close(db);
+    QCOMPARE(status.error, StoreError::Failed);
+    QVERIFY2(status.message.contains(file), qPrintable(status.message));
+    Servers view(file);
+    QVERIFY(!view.openStatus().ok());
+    QCOMPARE(view.AddNew().error, StoreError::Failed);
+
+    QFile in(file);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    QCOMPARE(in.readAll(), content);
+    QVERIFY(!QFile::exists(file + "-journal"));
+}
+
+void TestServers::killedWriterLosesNothingSaved()
+{
+    {
+        Servers view(file);
+        QVERIFY(addServer(view, "saved1.example", "one", "h1", "2201").ok());
+        QVERIFY(addServer(view, "saved2.example", "two").ok());
+    }
+    for (int round = 0; round < 3; ++round) {
+        QProcess writer;
+        writer.start(STORE_WRITER, {file});
+        QVERIFY(writer.waitForStarted());
+        // Let it save a few records, then kill it wherever it is.
+        int lines = 0;
+        while (lines < 3 + round && writer.waitForReadyRead(10000))
+            lines += writer.readAllStandardOutput().count('\n');
+        QVERIFY(lines >= 3 + round);
+        QTest::qWait(7 * round);
+        ::kill(pid_t(writer.processId()), SIGKILL);
+        QVERIFY(writer.waitForFinished(10000));
+
+        sqlite3* db = nullptr;
+        const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
+        sqlite3_close(db);
+        QVERIFY2(status.ok(), qPrintable(status.message));
+        Servers view(file);
+        QVERIFY(view.FindFirst("saved1.example"));
+        QCOMPARE(view.ServerPassword(), ScramblePassword("one"));
+        QCOMPARE(view.SSHPort(), QString("2201"));
+        QVERIFY(view.FindFirst("saved2.example"));
+        QCOMPARE(view.ServerPassword(), ScramblePassword("two"));
+        // Every record the writer got into the file is whole.
+        for (view.MoveFirst(); !view.Eof(); view.MoveNext()) {
+            if (!view.Domain().startsWith("writer"))
+                continue;
+            const QString number = view.Domain().mid(6);
+            QCOMPARE(view.RAID_Status(), QString(200000, QChar('m')) + number);
+        }
+        // The next round's writer starts numbering again: clear its records.
+        while (view.MoveFirst().ok()) {
+            bool removed = false;
+            for (; !view.Eof(); view.MoveNext()) {
+                if (view.Domain().startsWith("writer")) {
+                    QVERIFY(view.Delete().ok());
+                    removed = true;
+                    break;
+                }
+            }
+            if (!removed)
+                break;
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestServers)
+#include "TestServers.moc"
