@@ -19,6 +19,9 @@ struct CommandLine {
     QString outputFile;    // standard output goes here (working directory); empty: nowhere
     WindowStyle windowStyle = WindowStyle::Hidden;
     bool wait = true;
+    // Why this line must not run (a domain that cannot name its output file);
+    // empty when it may. The runner refuses a line that has one.
+    QString problem;
 
     // The client's argument list, the password given as the file passwordFile:
     // -P port -pwfile passwordFile root@host [remoteCommand]
@@ -39,9 +42,12 @@ QString CheckTempFileName(const QString& domain);
 // backslash, NUL or another control character, "." or ".."), or nothing.
 std::optional<QString> domainFileNameProblem(const QString& domain);
 
+// The same test for an output file's name: it must name one file directly
+// inside the working directory.
+std::optional<QString> outputFileNameProblem(const QString& fileName);
+
 CommandLine ServerCheckLine(const QString& port, const QString& password, const QString& host,
                             const QString& domain);
 CommandLine RaidRecheckLine(const QString& port, const QString& password, const QString& host);
 CommandLine VerificationLine(const QString& port, const QString& password, const QString& host);
-CommandLine InteractiveLoginLine(const QString& port, const QString& password,
-                                 const QString& host);
+CommandLine InteractiveLoginLine(const QString& port, const QString& password, const QString& host);

@@ -8,7 +8,8 @@ struct Rgb {
     bool operator==(const Rgb&) const = default;
 };
 
-namespace Colours {
+namespace Colours
+{
 inline constexpr Rgb Yellow{255, 255, 0};
 inline constexpr Rgb White{255, 255, 255};
 inline constexpr Rgb Black{0, 0, 0};

@@ -18,7 +18,8 @@ struct RunResult {
 };
 
 // Starts the SSH clients of this program and keeps the list of those running.
-class Runner : public QObject {
+class Runner : public QObject
+{
     Q_OBJECT
 public:
     static constexpr std::chrono::seconds DefaultDeadline{120};
@@ -46,8 +47,26 @@ public:
     std::chrono::milliseconds deadline() const;
     int runningCount() const;
 
+    // Shorter in tests; DetachedPasswordGrace by default.
+    void setDetachedPasswordGrace(std::chrono::milliseconds grace);
+    // The private folder of the password files, once one was written; empty before.
+    QString passwordFolder() const;
+
+    // Ends every running client and removes every password file; runs when
+    // the application is about to quit and again at program exit.
+    void shutdown();
+
 private:
     explicit Runner(QObject* parent = nullptr);
+    ~Runner() override;
     struct Private;
+    struct Run;
+    void post(QObject* context, std::function<void(const RunResult&)> done, const RunResult& result,
+              const QString& outputFile);
+    void removeUnreadOutput(const QString& outputFile);
+    void endRun(Run* run);
+    void failToStart(Run* run);
+    void finish(Run* run, int exitCode, bool crashed);
+    void complete(Run* run, const RunResult& result);
     Private* d;
 };

@@ -1,0 +1,27 @@
+#include "probe/OutputFile.h"
+
+#include "probe/CommandLine.h"
+
+#include <QFile>
+
+OutputRead readOutputFile(const QString& fileName)
+{
+    OutputRead result;
+    // A name that leaves the working directory is neither read nor deleted.
+    if (outputFileNameProblem(fileName))
+        return result;
+
+    QFile file(fileName);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        file.close();
+        if (!bytes.isEmpty()) {
+            // One line ends only at a CR (a CR LF pair starts with one); LFs stay.
+            const qsizetype cr = bytes.indexOf('\r');
+            result.hasText = true;
+            result.text = QString::fromUtf8(cr < 0 ? bytes : bytes.left(cr));
+        }
+    }
+    QFile::remove(fileName);
+    return result;
+}

@@ -1,0 +1,104 @@
+#include "probe/PasswordFiles.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+
+// The per-user runtime folder when there is one (memory-backed, private),
+// else the temporary folder.
+QString baseFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable())
+        return runtime;
+    return QDir::tempPath();
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+} // namespace
+
+std::optional<QString> passwordFileProblem(const QString& password)
+{
+    for (QChar c : password) {
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c.unicode() == 0)
+            return QStringLiteral("the password holds a line break or NUL, which plink cannot "
+                                  "be given");
+    }
+    return std::nullopt;
+}
+
+PasswordFiles::~PasswordFiles()
+{
+    removeAll();
+}
+
+bool PasswordFiles::ensureFolder(QString* problem)
+{
+    if (!folder_.isEmpty() && QFileInfo(folder_).isDir())
+        return true;
+    // mkdtemp creates the folder with mode 0700 under an unguessable name.
+    QByteArray pattern = QFile::encodeName(baseFolder() + QStringLiteral("/vemo-pw-XXXXXX"));
+    if (!::mkdtemp(pattern.data())) {
+        *problem = QStringLiteral("cannot create the password folder: ") + errnoText();
+        return false;
+    }
+    folder_ = QFile::decodeName(pattern);
+    return true;
+}
+
+PasswordFiles::Written PasswordFiles::write(const QString& password)
+{
+    Written result;
+    if (!ensureFolder(&result.problem))
+        return result;
+    const QString path = folder_ + QStringLiteral("/pw-%1").arg(++serial_);
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        result.problem = QStringLiteral("cannot write the password file: ") + errnoText();
+        return result;
+    }
+    const QByteArray content = password.toUtf8() + '\n';
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + written, content.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    ::close(fd);
+    if (written != content.size()) {
+        result.problem = QStringLiteral("cannot write the password file: ") + errnoText();
+        ::unlink(name.constData());
+        return result;
+    }
+    result.path = path;
+    return result;
+}
+
+void PasswordFiles::remove(const QString& path)
+{
+    if (!path.isEmpty())
+        ::unlink(QFile::encodeName(path).constData());
+}
+
+void PasswordFiles::removeAll()
+{
+    if (folder_.isEmpty())
+        return;
+    QDir(folder_).removeRecursively();
+    folder_.clear();
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Private files that hand a password to a client through -pwfile: one folder
+// of mode 0700 per program run, created on first use, each file of mode 0600
+// holding the password as its first line.
+class PasswordFiles
+{
+public:
+    PasswordFiles() = default;
+    ~PasswordFiles();
+    PasswordFiles(const PasswordFiles&) = delete;
+    PasswordFiles& operator=(const PasswordFiles&) = delete;
+
+    // Writes a new file and returns its path, or the reason it failed.
+    struct Written {
+        QString path;
+        QString problem; // empty on success
+    };
+    Written write(const QString& password);
+
+    void remove(const QString& path);
+
+    // Removes every file and the folder itself.
+    void removeAll();
+
+    // The folder, once created; empty before.
+    const QString& folder() const { return folder_; }
+
+private:
+    bool ensureFolder(QString* problem);
+
+    QString folder_;
+    unsigned serial_ = 0;
+};
+
+// Why a password cannot be handed over in a file whose first line is read
+// (it holds a line break or NUL), or nothing.
+std::optional<QString> passwordFileProblem(const QString& password);

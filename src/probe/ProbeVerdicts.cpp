@@ -1,0 +1,112 @@
+#include "probe/ProbeVerdicts.h"
+
+#include <cmath>
+
+namespace
+{
+
+const QChar LF = QLatin1Char('\n');
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// The decimal number at the start of a text (digits, optionally a point and
+// more digits); 0 when the text does not begin with one or the number is too
+// large to be held.
+double leadingNumber(const QString& text)
+{
+    qsizetype end = 0;
+    while (end < text.size() && isDigit(text[end]))
+        ++end;
+    qsizetype digits = end;
+    if (end < text.size() && text[end] == QLatin1Char('.')) {
+        qsizetype fraction = end + 1;
+        while (fraction < text.size() && isDigit(text[fraction]))
+            ++fraction;
+        digits += fraction - end - 1;
+        if (fraction > end + 1)
+            end = fraction;
+    }
+    if (digits == 0)
+        return 0;
+    const double value = QStringView(text).left(end).toString().toDouble();
+    return std::isfinite(value) ? value : 0;
+}
+
+QString whole(double value)
+{
+    return QString::number(value, 'f', 0);
+}
+
+// Splits at the first occurrence of sep: before and after it; without one
+// both parts are the whole text.
+struct Cut {
+    QString before, after;
+    bool found;
+};
+
+Cut cutAt(const QString& text, QChar sep)
+{
+    const qsizetype at = text.indexOf(sep);
+    if (at < 0)
+        return {text, text, false};
+    return {text.left(at), text.mid(at + 1), true};
+}
+
+} // namespace
+
+QString uptimeText(const QString& uptimeLine)
+{
+    const double s = leadingNumber(uptimeLine);
+    const double f = s / 60 / 60 / 24;
+    const double days = std::floor(f);
+    const double hoursExact = (f - days) * 24;
+    const double hours = std::floor(hoursExact);
+    const double minutes = std::floor((hoursExact - hours) * 60);
+
+    const QString m = whole(minutes) + QStringLiteral("m");
+    if (days + hours == 0)
+        return m;
+    const QString hm = whole(hours) + QStringLiteral("h,") + m;
+    if (days == 0)
+        return hm;
+    return whole(days) + QStringLiteral("d,") + hm;
+}
+
+ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
+{
+    ProbeVerdicts v;
+    v.status = {QStringLiteral("Online"), Colours::White, Colours::Black};
+
+    const Cut lines = cutAt(output, LF);
+    v.uptime = {uptimeText(lines.before), std::nullopt, std::nullopt};
+    const QString& rest = lines.after;
+
+    // The reports end where the first capital P starts the RAID text.
+    const qsizetype p = rest.indexOf(QLatin1Char('P'));
+    const QString backup = p < 0 ? rest : rest.left(p);
+    const QString mdstat = p < 0 ? QString() : rest.mid(p);
+
+    const Cut report = cutAt(backup, LF);
+    const QString& count = report.before;
+    QString when = report.after;
+    if (when.isEmpty())
+        when = QStringLiteral("Time Unknown");
+
+    if (count.isEmpty() || !isDigit(count[0]))
+        v.backup = {QStringLiteral("N/A"), std::nullopt, std::nullopt};
+    else if (leadingNumber(count) != 0)
+        v.backup = {when + QLatin1Char(' '), Colours::Red, Colours::White};
+    else
+        v.backup = {when + QLatin1Char(' '), Colours::White, Colours::Black};
+
+    if (raidStatus.isEmpty())
+        v.raid = {QStringLiteral("Not Verified"), Colours::Yellow, std::nullopt};
+    else if (mdstat == raidStatus)
+        v.raid = {QStringLiteral("Clean"), Colours::White, Colours::Black};
+    else
+        v.raid = {QStringLiteral("DIRTY!!!"), Colours::Red, Colours::White};
+    return v;
+}

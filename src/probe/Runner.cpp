@@ -1,0 +1,346 @@
+#include "probe/Runner.h"
+
+#include "probe/ClientReason.h"
+#include "probe/PasswordFiles.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+
+namespace
+{
+
+// A client that ignores SIGTERM is killed this long after it.
+constexpr std::chrono::milliseconds KillGrace{3000};
+// Only the tail of a client's standard error is kept for the reason.
+constexpr qsizetype MaxStandardError = 8192;
+
+QString deadlineText(std::chrono::milliseconds deadline)
+{
+    const auto ms = deadline.count();
+    if (ms % 1000 == 0)
+        return QStringLiteral("timed out after %1 s").arg(ms / 1000);
+    return QStringLiteral("timed out after %1 ms").arg(ms);
+}
+
+// Console clients need a terminal window to be seen; putty has its own.
+bool isConsoleClient(const QString& program)
+{
+    return QFileInfo(program).fileName().compare(QLatin1String("putty"), Qt::CaseInsensitive) != 0;
+}
+
+} // namespace
+
+struct Runner::Run {
+    QProcess* process = nullptr;
+    QPointer<QObject> context;
+    bool hasContext = false;
+    std::function<void(const RunResult&)> done;
+    QString programName; // as given in the command line, for TerminateProcesses
+    QString passwordFile;
+    QString outputFile;
+    QTimer* deadlineTimer = nullptr;
+    QByteArray standardError;
+    bool timedOut = false;
+    bool terminated = false;
+    bool ended = false;
+};
+
+struct Runner::Private {
+    std::chrono::milliseconds deadline = DefaultDeadline;
+    std::chrono::milliseconds detachedGrace = DetachedPasswordGrace;
+    PasswordFiles passwords;
+    QList<Run*> runs;
+};
+
+Runner& Runner::instance()
+{
+    static Runner runner;
+    return runner;
+}
+
+Runner::Runner(QObject* parent) : QObject(parent), d(new Private)
+{
+    if (auto* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, &Runner::shutdown);
+}
+
+Runner::~Runner()
+{
+    shutdown();
+    delete d;
+}
+
+void Runner::shutdown()
+{
+    // Clients still running belong to a program that is ending: stop them,
+    // then no password file may outlive it.
+    const QList<Run*> runs = d->runs;
+    for (Run* run : runs) {
+        run->ended = true;
+        run->process->disconnect(this);
+        if (run->process->state() != QProcess::NotRunning) {
+            run->process->terminate();
+            if (!run->process->waitForFinished(int(KillGrace.count()))) {
+                run->process->kill();
+                run->process->waitForFinished(int(KillGrace.count()));
+            }
+        }
+        delete run->process;
+        delete run;
+    }
+    d->runs.clear();
+    d->passwords.removeAll();
+}
+
+void Runner::post(QObject* context, std::function<void(const RunResult&)> done,
+                  const RunResult& result, const QString& abandonedOutput)
+{
+    // Delivered from the event loop, and only while the caller still exists;
+    // an output file nobody will read is removed instead.
+    QPointer<QObject> guard(context);
+    const bool hasContext = context != nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [this, guard, hasContext, done = std::move(done), result, abandonedOutput] {
+            if (hasContext && !guard) {
+                removeUnreadOutput(abandonedOutput);
+                return;
+            }
+            if (done)
+                done(result);
+        },
+        Qt::QueuedConnection);
+}
+
+void Runner::removeUnreadOutput(const QString& outputFile)
+{
+    if (outputFile.isEmpty() || outputFileNameProblem(outputFile))
+        return;
+    for (const Run* other : d->runs) {
+        if (other->outputFile == outputFile)
+            return; // a later run writes the same file now
+    }
+    QFile::remove(outputFile);
+}
+
+void Runner::RunCommand(const CommandLine& line, QObject* context,
+                        std::function<void(const RunResult&)> done)
+{
+    const auto refuse = [&](const QString& reason) {
+        RunResult result;
+        result.reason = reason;
+        post(context, std::move(done), result, QString());
+    };
+    if (!line.problem.isEmpty())
+        return refuse(line.problem);
+    if (!line.outputFile.isEmpty()) {
+        if (auto problem = outputFileNameProblem(line.outputFile))
+            return refuse(*problem);
+    }
+    if (auto problem = passwordFileProblem(line.password))
+        return refuse(*problem);
+    const QString executable = QStandardPaths::findExecutable(line.program);
+    if (executable.isEmpty())
+        return refuse(QStringLiteral("%1 not found").arg(line.program));
+    const PasswordFiles::Written password = d->passwords.write(line.password);
+    if (!password.problem.isEmpty())
+        return refuse(password.problem);
+
+    auto* run = new Run;
+    run->context = context;
+    run->hasContext = context != nullptr;
+    run->done = std::move(done);
+    run->programName = line.program;
+    run->passwordFile = password.path;
+    run->outputFile = line.outputFile;
+    run->process = new QProcess(this);
+    d->runs.append(run);
+
+    QProcess* process = run->process;
+    process->setProgram(executable);
+    process->setArguments(line.arguments(password.path));
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
+                                                             : line.outputFile);
+    process->setProcessChannelMode(QProcess::SeparateChannels);
+
+    connect(process, &QProcess::readyReadStandardError, this, [run] {
+        run->standardError += run->process->readAllStandardError();
+        if (run->standardError.size() > MaxStandardError)
+            run->standardError = run->standardError.right(MaxStandardError);
+    });
+    connect(process, &QProcess::finished, this,
+            [this, run](int exitCode, QProcess::ExitStatus status) {
+                finish(run, exitCode, status == QProcess::CrashExit);
+            });
+    connect(process, &QProcess::errorOccurred, this, [this, run](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            failToStart(run);
+    });
+    if (context) {
+        // Nobody will read the output of a caller that went away: stop its client.
+        connect(context, &QObject::destroyed, process, [this, run] {
+            if (!run->ended)
+                endRun(run);
+        });
+    }
+
+    run->deadlineTimer = new QTimer(process);
+    run->deadlineTimer->setSingleShot(true);
+    connect(run->deadlineTimer, &QTimer::timeout, this, [this, run] {
+        run->timedOut = true;
+        endRun(run);
+    });
+    run->deadlineTimer->start(d->deadline);
+
+    process->start();
+}
+
+void Runner::endRun(Run* run)
+{
+    QProcess* process = run->process;
+    if (process->state() == QProcess::NotRunning)
+        return;
+    process->terminate();
+    QTimer::singleShot(KillGrace, process, [process] {
+        if (process->state() != QProcess::NotRunning)
+            process->kill();
+    });
+}
+
+void Runner::failToStart(Run* run)
+{
+    if (run->ended)
+        return;
+    RunResult result;
+    result.reason = QStringLiteral("%1 could not be started: %2")
+                        .arg(run->programName, run->process->errorString());
+    complete(run, result);
+}
+
+void Runner::finish(Run* run, int exitCode, bool crashed)
+{
+    if (run->ended)
+        return;
+    run->standardError += run->process->readAllStandardError();
+    RunResult result;
+    result.started = true;
+    result.timedOut = run->timedOut;
+    result.terminated = run->terminated;
+    if (run->timedOut)
+        result.reason = deadlineText(d->deadline);
+    else if (run->terminated)
+        result.reason = QStringLiteral("stopped before it finished");
+    else
+        result.reason =
+            clientFailureReason(run->programName, run->standardError, exitCode, crashed);
+    complete(run, result);
+}
+
+void Runner::complete(Run* run, const RunResult& result)
+{
+    run->ended = true;
+    run->deadlineTimer->stop();
+    d->passwords.remove(run->passwordFile);
+    d->runs.removeOne(run);
+    run->process->disconnect(this);
+    run->process->deleteLater();
+    if (run->hasContext && !run->context)
+        removeUnreadOutput(run->outputFile);
+    else
+        post(run->hasContext ? run->context.data() : nullptr, std::move(run->done), result,
+             run->outputFile);
+    delete run;
+}
+
+bool Runner::startDetached(const CommandLine& line, QString* reason)
+{
+    const auto fail = [reason](const QString& why) {
+        if (reason)
+            *reason = why;
+        return false;
+    };
+    if (!line.problem.isEmpty())
+        return fail(line.problem);
+    if (auto problem = passwordFileProblem(line.password))
+        return fail(*problem);
+    const QString executable = QStandardPaths::findExecutable(line.program);
+    if (executable.isEmpty())
+        return fail(QStringLiteral("%1 not found").arg(line.program));
+
+    QString program = executable;
+    QStringList prefix;
+    if (line.windowStyle == WindowStyle::Normal && isConsoleClient(line.program)) {
+        program = QStandardPaths::findExecutable(QStringLiteral("x-terminal-emulator"));
+        if (program.isEmpty())
+            program = QStandardPaths::findExecutable(QStringLiteral("xterm"));
+        if (program.isEmpty())
+            return fail(QStringLiteral("no terminal window program found (x-terminal-emulator "
+                                       "or xterm)"));
+        // -e takes the rest as the command and its arguments, each one word.
+        prefix = {QStringLiteral("-e"), executable};
+    }
+
+    const PasswordFiles::Written password = d->passwords.write(line.password);
+    if (!password.problem.isEmpty())
+        return fail(password.problem);
+
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(prefix + line.arguments(password.path));
+    if (prefix.isEmpty())
+        process.setStandardInputFile(QProcess::nullDevice());
+    process.setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
+                                                            : line.outputFile);
+    if (!process.startDetached()) {
+        d->passwords.remove(password.path);
+        return fail(QStringLiteral("%1 could not be started: %2")
+                        .arg(QFileInfo(program).fileName(), process.errorString()));
+    }
+    // The client reads the file while it starts; it goes after a grace period,
+    // or with the program if that ends first.
+    const QString file = password.path;
+    QTimer::singleShot(d->detachedGrace, this, [this, file] { d->passwords.remove(file); });
+    return true;
+}
+
+void Runner::TerminateProcesses(const QString& text)
+{
+    for (Run* run : std::as_const(d->runs)) {
+        if (run->ended ||
+            !QFileInfo(run->programName).fileName().contains(text, Qt::CaseInsensitive))
+            continue;
+        run->terminated = true;
+        endRun(run);
+    }
+}
+
+void Runner::setDeadline(std::chrono::milliseconds deadline)
+{
+    d->deadline = deadline;
+}
+
+std::chrono::milliseconds Runner::deadline() const
+{
+    return d->deadline;
+}
+
+void Runner::setDetachedPasswordGrace(std::chrono::milliseconds grace)
+{
+    d->detachedGrace = grace;
+}
+
+int Runner::runningCount() const
+{
+    return int(d->runs.size());
+}
+
+QString Runner::passwordFolder() const
+{
+    return d->passwords.folder();
+}
