@@ -1,9 +1,10 @@
-#include "app/QtMessageBox.h"
+#include "monitor/Main.h"
 #include "app/MessageBox.h"
+#include "app/QtMessageBox.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
-#include <QMainWindow>
+#include <QTimer>
 #include <cstdio>
 #include <sqlite3.h>
 
@@ -28,8 +29,9 @@ int main(int argc, char* argv[])
         MessageBox::ask(problem, QStringLiteral("Quillfern Remote Server Monitor"),
                         MessageBox::Information);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Quillfern Remote Server Monitor v0.5"));
+    Main window(fileName);
     window.show();
+    // The first activation runs once the window is on screen.
+    QTimer::singleShot(0, &window, &Main::Form_Activate);
     return app.exec();
 }

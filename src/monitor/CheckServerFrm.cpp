@@ -1,0 +1,132 @@
+#include "monitor/CheckServerFrm.h"
+
+#include "monitor/CheckCycle.h"
+#include "monitor/Main.h"
+#include "monitor/ServersGrid.h"
+#include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
+#include "probe/Runner.h"
+#include "store/Passwords.h"
+#include "store/Servers.h"
+
+#include <QTimer>
+
+namespace
+{
+
+enum Column { ServerCol = 0, StatusCol = 1, UptimeCol = 2, RaidCol = 3, BackupCol = 4 };
+
+} // namespace
+
+const QString CheckServerFrm::NotInTableReason = QStringLiteral("no longer in the server table");
+
+CheckServerFrm::CheckServerFrm(Main& main, CheckCycle& cycle)
+    : QObject(&cycle), Timer1(new QTimer(this)), main_(main), cycle_(cycle)
+{
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(1);
+    connect(Timer1, &QTimer::timeout, this, &CheckServerFrm::Timer1_Timer);
+}
+
+void CheckServerFrm::Timer1_Timer()
+{
+    Timer1->stop();
+    cycle_.checkStarted(this);
+    CheckMyServer();
+}
+
+void CheckServerFrm::CheckMyServer()
+{
+    ServersGrid& grid = main_.grid();
+    row_ = caption_.toInt();
+    domain_ = grid.textMatrix(row_, ServerCol);
+
+    // This check's own view, read fresh: a server removed since the grid was
+    // filled is not found, and no other record stands in for it.
+    Servers servers(main_.fileName());
+    const bool found = servers.openStatus().ok() && servers.FindFirst(domain_);
+    const ServerRecord record = servers.current();
+
+    grid.setTextMatrix(row_, StatusCol, QStringLiteral(">Pending..."));
+    grid.setCellToolTip(row_, StatusCol, QString());
+    grid.setRow(row_);
+    grid.setCol(ServerCol);
+    grid.setCellBackColor(Colours::Yellow);
+
+    if (!servers.openStatus().ok())
+        return giveOffline(servers.openStatus().message);
+    if (!found)
+        return giveOffline(NotInTableReason);
+    raidStatus_ = record.raidStatus;
+    const CommandLine line =
+        ServerCheckLine(ResolveSshPort(record), ResolveConnectionPassword(record),
+                        ResolveSshHost(record), record.domain);
+    Runner::instance().RunCommand(line, this,
+                                  [this](const RunResult& result) { clientEnded(result); });
+}
+
+void CheckServerFrm::clientEnded(const RunResult& result)
+{
+    const OutputRead output = readOutputFile(CheckTempFileName(domain_));
+    if (!output.hasText) {
+        const QString reason =
+            result.reason.isEmpty() ? QStringLiteral("the server sent no answer") : result.reason;
+        return giveOffline(reason);
+    }
+    giveVerdicts(parseProbeOutput(output.text, raidStatus_));
+}
+
+void CheckServerFrm::giveOffline(const QString& reason)
+{
+    ServersGrid& grid = main_.grid();
+    grid.setTextMatrix(row_, StatusCol, QStringLiteral("!!!Offline!!!"));
+    grid.setCellToolTip(row_, StatusCol, reason);
+    grid.setRow(row_);
+    grid.setCol(StatusCol);
+    grid.setCellBackColor(Colours::Red);
+    grid.setCellForeColor(Colours::White);
+    finish();
+}
+
+void CheckServerFrm::giveVerdicts(const ProbeVerdicts& verdicts)
+{
+    setCell(StatusCol, verdicts.status);
+    setCell(UptimeCol, verdicts.uptime);
+    setCell(BackupCol, verdicts.backup);
+    setCell(RaidCol, verdicts.raid);
+    finish();
+}
+
+void CheckServerFrm::setCell(int col, const CellVerdict& verdict)
+{
+    ServersGrid& grid = main_.grid();
+    grid.setTextMatrix(row_, col, verdict.text);
+    if (!verdict.back)
+        return;
+    grid.setRow(row_);
+    grid.setCol(col);
+    grid.setCellBackColor(*verdict.back);
+    if (verdict.fore)
+        grid.setCellForeColor(*verdict.fore);
+}
+
+void CheckServerFrm::finish()
+{
+    ServersGrid& grid = main_.grid();
+    grid.setRow(row_);
+    grid.setCol(ServerCol);
+    grid.setCellBackColor(Colours::White);
+
+    cycle_.checkEnded(this);
+    deleteLater();
+
+    // The check that leaves no row pending and nothing queued ends the cycle.
+    for (int row = 1; row < grid.rows(); ++row) {
+        if (grid.textMatrix(row, StatusCol) == QLatin1String(">Pending..."))
+            return;
+    }
+    if (cycle_.queued() > 0)
+        return;
+    main_.endCycle();
+}

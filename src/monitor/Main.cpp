@@ -1,0 +1,309 @@
+#include "monitor/Main.h"
+
+#include "app/Module.h"
+#include "maintenance/ServerMain.h"
+#include "monitor/CheckCycle.h"
+#include "monitor/CheckServerFrm.h"
+#include "monitor/MonitorIcon.h"
+#include "monitor/MonitorLayout.h"
+#include "monitor/ServersGrid.h"
+#include "monitor/Twips.h"
+#include "probe/ProbeVerdicts.h"
+#include "probe/Runner.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QScreen>
+#include <QTimer>
+#include <cmath>
+
+namespace
+{
+
+// The window as designed, in twips: client area and place.
+constexpr int DesignWidth = 7635;
+constexpr int DesignHeight = 4275;
+constexpr int DesignLeft = 9240;
+constexpr int DesignTop = 3315;
+
+struct ControlPlace {
+    int left, top, width, height;
+};
+
+} // namespace
+
+Main::Main(const QString& fileName, QWidget* parent)
+    : QWidget(parent), fileName_(fileName), servers_(fileName),
+      endProgram_([] { QCoreApplication::exit(0); })
+{
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(QStringLiteral("Quillfern Remote Server Monitor v0.5"));
+    setWindowIcon(monitorIcon());
+    buildControls();
+    move(toPixelsX(DesignLeft), toPixelsY(DesignTop));
+    resize(toPixelsX(DesignWidth), toPixelsY(DesignHeight));
+    Form_Load();
+}
+
+Main::~Main()
+{
+    // The checks go first: their clients are ended and their files removed.
+    delete cycle_;
+}
+
+void Main::buildControls()
+{
+    const auto place = [this](QWidget* control, ControlPlace at) {
+        control->setGeometry(toPixelsX(at.left), toPixelsY(at.top), toPixelsX(at.width),
+                             toPixelsY(at.height));
+    };
+
+    MenuBut_ = new QPushButton(QStringLiteral("&Server Maintenance"), this);
+    MenuBut_->setObjectName(QStringLiteral("MenuBut"));
+    place(MenuBut_, {5040, 120, 1695, 375});
+
+    SkipBut_ = new QPushButton(QStringLiteral("&Skip"), this);
+    SkipBut_->setObjectName(QStringLiteral("SkipBut"));
+    place(SkipBut_, {1440, 120, 1095, 375});
+    SkipBut_->setEnabled(false);
+
+    // Shown as designed; it has no behaviour.
+    Check1_ = new QCheckBox(QStringLiteral("SMS Notofications"), this);
+    Check1_->setObjectName(QStringLiteral("Check1"));
+    place(Check1_, {3240, 240, 1935, 195});
+    Check1_->setEnabled(false);
+
+    RefreshBut_ = new QPushButton(QStringLiteral("&Refresh"), this);
+    RefreshBut_->setObjectName(QStringLiteral("RefreshBut"));
+    place(RefreshBut_, {120, 120, 1095, 375});
+    RefreshBut_->setEnabled(false);
+
+    Timer1_ = new QTimer(this);
+    Timer1_->setObjectName(QStringLiteral("Timer1"));
+    Timer1_->setInterval(TimerInterval);
+
+    grid_ = new ServersGrid(this);
+    place(grid_->widget(), {120, 600, 3615, 3135});
+
+    setTabOrder(grid_->widget(), RefreshBut_);
+    setTabOrder(RefreshBut_, Check1_);
+    setTabOrder(Check1_, SkipBut_);
+    setTabOrder(SkipBut_, MenuBut_);
+
+    connect(RefreshBut_, &QPushButton::clicked, this, &Main::RefreshBut_Click);
+    connect(SkipBut_, &QPushButton::clicked, this, &Main::SkipBut_Click);
+    connect(MenuBut_, &QPushButton::clicked, this, &Main::MenuBut_Click);
+    connect(Timer1_, &QTimer::timeout, this, &Main::Timer1_Timer);
+    Timer1_->start();
+}
+
+void Main::Form_Load()
+{
+    const double left = MonitorLayout::centredLeft(
+        screenWidth(), Twips::fromPixels(frameGeometry().width(), logicalDpiX()));
+    move(toPixelsX(int(std::lround(left))), y());
+
+    const char* titles[] = {"Server", "Status", "Uptime", "RAID", "Backup"};
+    for (int col = 0; col < ServersGrid::Columns; ++col)
+        grid_->setTextArray(col, QString::fromLatin1(titles[col]));
+    grid_->setColWidth(0, 2500);
+    grid_->setColWidth(2, 1200);
+    grid_->setColWidth(4, 1500);
+}
+
+void Main::Form_Activate()
+{
+    // The rows are about to be renumbered: checks still out belong to the old grid.
+    abandonCycle();
+    grid_->setRows(1);
+    servers_.Refresh();
+    // An empty (or unreadable) table: the title row only, and no cycle.
+    if (!servers_.MoveFirst().ok())
+        return;
+    while (!servers_.Eof()) {
+        grid_->addItem(servers_.Domain());
+        servers_.MoveNext();
+    }
+
+    const int gridHeight = MonitorLayout::activationGridHeight(grid_->rowHeight(1), grid_->rows());
+    const int screen = screenHeight();
+    const int windowHeight =
+        MonitorLayout::activationWindowHeight(grid_->top(), gridHeight, screen);
+    setOuterHeight(windowHeight);
+    Form_Resize(); // also when the height did not change: the rows did
+    const double top = MonitorLayout::activationWindowTop(screen, windowHeight);
+    move(x(), toPixelsY(int(std::lround(top))));
+
+    CheckServers();
+}
+
+void Main::Form_Resize()
+{
+    Module& state = module();
+    if (state.resizeGuard)
+        return;
+    state.resizeGuard = true;
+
+    MonitorLayout::ResizeInput input;
+    input.windowHeight = outerHeight();
+    input.gridTop = grid_->top();
+    input.gridHeight = grid_->height();
+    input.rowCount = grid_->rows();
+    input.rowHeight = grid_->rowHeight(1);
+    for (int col = 0; col < ServersGrid::Columns; ++col)
+        input.columnWidths.push_back(grid_->colWidth(col));
+    const MonitorLayout::ResizeResult result = MonitorLayout::resize(input);
+
+    // A negative height is refused: the grid keeps the one it has.
+    if (result.gridHeight)
+        grid_->setHeight(*result.gridHeight);
+    grid_->setWidth(result.gridWidth);
+    // A minimised or maximised window keeps its size.
+    if (!(windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        setOuterWidth(result.windowWidth);
+
+    state.resizeGuard = false;
+}
+
+void Main::CheckServers()
+{
+    RefreshBut_->setEnabled(false);
+    SkipBut_->setEnabled(true);
+    module().busy = true;
+    grid_->setMousePointer(ServersGrid::Hourglass);
+    for (int row = 1; row < grid_->rows(); ++row) {
+        grid_->setRow(row);
+        grid_->setCol(0);
+        grid_->setCellBackColor(Colours::Yellow);
+    }
+
+    // The previous cycle has ended (or was abandoned): its checks are gone.
+    delete cycle_;
+    cycle_ = new CheckCycle(maxRunningChecks_, this);
+    if (!servers_.MoveFirst().ok()) {
+        endCycle(); // nothing to check: the cycle is over at once
+        return;
+    }
+    int counter = 0;
+    while (!servers_.Eof()) {
+        ++counter;
+        auto* check = new CheckServerFrm(*this, *cycle_);
+        check->setCaption(QString::number(counter));
+        cycle_->add(check);
+        servers_.MoveNext();
+    }
+}
+
+void Main::endCycle()
+{
+    Module& state = module();
+    if (state.quitPending) {
+        endProgram_();
+        return;
+    }
+    state.busy = false;
+    RefreshBut_->setEnabled(true);
+    SkipBut_->setEnabled(false);
+    grid_->setMousePointer(ServersGrid::DefaultPointer);
+}
+
+void Main::abandonCycle()
+{
+    delete cycle_;
+}
+
+void Main::Timer1_Timer()
+{
+    Module& state = module();
+    ++state.tickCounter;
+    if (state.tickCounter == TicksPerCycle) {
+        state.tickCounter = 0;
+        if (!state.busy)
+            CheckServers();
+    }
+}
+
+void Main::RefreshBut_Click()
+{
+    CheckServers();
+}
+
+void Main::SkipBut_Click()
+{
+    // Only the clients of this program are ended; each check then reads
+    // whatever its client left and the last one closes the cycle.
+    Runner::instance().TerminateProcesses(QStringLiteral("plink"));
+}
+
+void Main::MenuBut_Click()
+{
+    SkipBut_Click();
+    {
+        ServerMain maintenance(this);
+        maintenance.exec();
+    }
+    module().busy = false;
+    Form_Activate();
+}
+
+void Main::closeEvent(QCloseEvent* event)
+{
+    Module& state = module();
+    const bool cancel = state.busy;
+    if (cancel)
+        state.quitPending = true;
+    SkipBut_Click();
+    if (cancel) {
+        event->ignore(); // the last check of the cycle ends the program
+        return;
+    }
+    event->accept();
+    endProgram_();
+}
+
+void Main::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+int Main::toPixelsX(int twips) const
+{
+    return Twips::toPixels(twips, logicalDpiX());
+}
+
+int Main::toPixelsY(int twips) const
+{
+    return Twips::toPixels(twips, logicalDpiY());
+}
+
+int Main::outerHeight() const
+{
+    return Twips::fromPixels(frameGeometry().height(), logicalDpiY());
+}
+
+void Main::setOuterHeight(int twips)
+{
+    const int frame = frameGeometry().height() - height();
+    resize(width(), std::max(toPixelsY(twips) - frame, 0));
+}
+
+void Main::setOuterWidth(int twips)
+{
+    const int frame = frameGeometry().width() - width();
+    // Fixed, so that dragging cannot change it; it follows the columns.
+    setFixedWidth(std::max(toPixelsX(twips) - frame, 0));
+}
+
+int Main::screenWidth() const
+{
+    return Twips::fromPixels(screen()->geometry().width(), logicalDpiX());
+}
+
+int Main::screenHeight() const
+{
+    return Twips::fromPixels(screen()->geometry().height(), logicalDpiY());
+}

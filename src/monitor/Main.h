@@ -1,0 +1,79 @@
+#pragma once
+
+#include "store/ServerFile.h"
+#include "store/Servers.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+class CheckCycle;
+class QCheckBox;
+class QPushButton;
+class QTimer;
+class ServersGrid;
+
+// The monitor window: one grid row per server, the check cycle and its timer,
+// Refresh, Skip and the way to the maintenance window.
+class Main : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int TimerInterval = 60000; // ms
+    static constexpr int TicksPerCycle = 5;
+
+    explicit Main(const QString& fileName = QString::fromLatin1(ServerFile::DefaultName),
+                  QWidget* parent = nullptr);
+    ~Main() override;
+
+    ServersGrid& grid() { return *grid_; }
+    Servers& servers() { return servers_; }
+    const QString& fileName() const { return fileName_; }
+
+    // What ends the program; quits the application unless replaced (tests).
+    void setEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
+    // How many checks of a cycle may run at once; 0 (the default) for all.
+    void setMaxRunningChecks(int count) { maxRunningChecks_ = count; }
+
+    void Form_Load();
+    // Rebuilds the grid from the file, sizes the window and starts a cycle.
+    // Called after the first showing and after the maintenance window closes.
+    void Form_Activate();
+    void Form_Resize();
+    void CheckServers();
+    void Timer1_Timer();
+    void RefreshBut_Click();
+    void SkipBut_Click();
+    void MenuBut_Click();
+
+    // The last check of a cycle calls this: the program ends if a close is
+    // pending, otherwise the window becomes idle.
+    void endCycle();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void abandonCycle();
+    int toPixelsX(int twips) const;
+    int toPixelsY(int twips) const;
+    int outerHeight() const; // twips
+    void setOuterHeight(int twips);
+    void setOuterWidth(int twips);
+    int screenWidth() const;  // twips
+    int screenHeight() const; // twips
+
+    QString fileName_;
+    Servers servers_;
+    QPushButton* MenuBut_ = nullptr;
+    QPushButton* SkipBut_ = nullptr;
+    QCheckBox* Check1_ = nullptr;
+    QPushButton* RefreshBut_ = nullptr;
+    QTimer* Timer1_ = nullptr;
+    ServersGrid* grid_ = nullptr;
+    QPointer<CheckCycle> cycle_;
+    int maxRunningChecks_ = 0;
+    std::function<void()> endProgram_;
+};
