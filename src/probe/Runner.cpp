@@ -44,6 +44,7 @@ struct Runner::Run {
     QString passwordFile;
     QString outputFile;
     QTimer* deadlineTimer = nullptr;
+    QMetaObject::Connection contextGone;
     QByteArray standardError;
     bool timedOut = false;
     bool terminated = false;
@@ -82,6 +83,7 @@ void Runner::shutdown()
     const QList<Run*> runs = d->runs;
     for (Run* run : runs) {
         run->ended = true;
+        disconnect(run->contextGone);
         run->process->disconnect(this);
         if (run->process->state() != QProcess::NotRunning) {
             run->process->terminate();
@@ -184,7 +186,7 @@ void Runner::RunCommand(const CommandLine& line, QObject* context,
     });
     if (context) {
         // Nobody will read the output of a caller that went away: stop its client.
-        connect(context, &QObject::destroyed, process, [this, run] {
+        run->contextGone = connect(context, &QObject::destroyed, process, [this, run] {
             if (!run->ended)
                 endRun(run);
         });
@@ -248,6 +250,7 @@ void Runner::complete(Run* run, const RunResult& result)
     run->deadlineTimer->stop();
     d->passwords.remove(run->passwordFile);
     d->runs.removeOne(run);
+    disconnect(run->contextGone);
     run->process->disconnect(this);
     run->process->deleteLater();
     if (run->hasContext && !run->context)

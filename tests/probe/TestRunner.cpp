@@ -7,7 +7,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-class TestRunner : public QObject {
+class TestRunner : public QObject
+{
     Q_OBJECT
 private slots:
     void checkGivesVerdicts();

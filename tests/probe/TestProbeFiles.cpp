@@ -1,0 +1,358 @@
+// Command lines as values, the output-file reading convention, the password
+// files and the failure reasons read from a client's standard error.
+#include "probe/ClientReason.h"
+#include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
+#include "probe/PasswordFiles.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace
+{
+
+const QString PasswordFile = QStringLiteral("/run/vemo-pw-x/pw-1");
+
+int modeOf(const QString& path)
+{
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+void writeBytes(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+class TestProbeFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void commandLines_data();
+    void commandLines();
+    void probeCommandText();
+    void hostileValuesStayWhole_data();
+    void hostileValuesStayWhole();
+    void domainFileNames_data();
+    void domainFileNames();
+
+    void readOutput_data();
+    void readOutput();
+    void readMissingFile();
+    void readRefusesNamesOutsideWorkingDirectory_data();
+    void readRefusesNamesOutsideWorkingDirectory();
+
+    void passwordFiles();
+    void passwordFileProblems_data();
+    void passwordFileProblems();
+
+    void failureReasons_data();
+    void failureReasons();
+
+private:
+    std::unique_ptr<QTemporaryDir> work_;
+    QString previousDir_;
+};
+
+void TestProbeFiles::init()
+{
+    work_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(work_->isValid());
+    QVERIFY(QDir().mkpath(work_->filePath("cwd")));
+    previousDir_ = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work_->filePath("cwd")));
+}
+
+void TestProbeFiles::cleanup()
+{
+    QDir::setCurrent(previousDir_);
+    work_.reset();
+}
+
+void TestProbeFiles::commandLines_data()
+{
+    QTest::addColumn<CommandLine>("line");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("outputFile");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<bool>("wait");
+
+    const QStringList head{"-P", "2222", "-pwfile", PasswordFile, "root@host.example.net"};
+    QTest::newRow("server check") << ServerCheckLine("2222", "s3cret", "host.example.net",
+                                                     "example.org")
+                                  << "plink" << head + QStringList{ProbeCommand}
+                                  << "~karu~example.org.tmp" << false << true;
+    QTest::newRow("RAID re-check")
+        << RaidRecheckLine("2222", "s3cret", "host.example.net") << "plink"
+        << head + QStringList{"cat /proc/mdstat"} << "~karu2.tmp" << false << true;
+    QTest::newRow("verification run")
+        << VerificationLine("2222", "s3cret", "host.example.net") << "plink"
+        << head + QStringList{"echo Server Verified!;sleep 2"} << "" << true << false;
+    QTest::newRow("interactive login") << InteractiveLoginLine("2222", "s3cret", "host.example.net")
+                                       << "putty" << head << "" << true << false;
+}
+
+void TestProbeFiles::commandLines()
+{
+    QFETCH(CommandLine, line);
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, outputFile);
+    QFETCH(bool, visible);
+    QFETCH(bool, wait);
+
+    QCOMPARE(line.program, program);
+    QCOMPARE(line.arguments(PasswordFile), arguments);
+    QCOMPARE(line.outputFile, outputFile);
+    QCOMPARE(line.windowStyle, visible ? WindowStyle::Normal : WindowStyle::Hidden);
+    QCOMPARE(line.wait, wait);
+    QCOMPARE(line.password, QStringLiteral("s3cret"));
+    QVERIFY(line.problem.isEmpty());
+    // The password is handed over in its file only.
+    for (const QString& argument : line.arguments(PasswordFile))
+        QVERIFY2(!argument.contains("s3cret"), qPrintable(argument));
+}
+
+void TestProbeFiles::probeCommandText()
+{
+    // Uptime seconds, both backup reports and mdstat, each step run whatever
+    // the others do; two backquotes and two apostrophes.
+    const QString expected = QString::fromUtf8(
+        R"(echo $((`cut -f1 -d' ' /proc/uptime | cut -f1 -d.`));cat /root/backupreport;)"
+        R"(cat /root/backupreport.success;cat /proc/mdstat)");
+    QCOMPARE(ProbeCommand, expected);
+    QCOMPARE(ProbeCommand.count('`'), 2);
+    QCOMPARE(ProbeCommand.count('\''), 2);
+    QCOMPARE(RaidTempFileName, QStringLiteral("~karu2.tmp"));
+    QCOMPARE(CheckTempFileName("example.org"), QStringLiteral("~karu~example.org.tmp"));
+}
+
+void TestProbeFiles::hostileValuesStayWhole_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("blanks") << "a b  c";
+    QTest::newRow("quotes") << "a\"b'c";
+    QTest::newRow("command separators") << "x;touch marker&&touch m2|cat&";
+    QTest::newRow("substitutions") << "$(touch marker)`touch marker`${HOME}";
+    QTest::newRow("redirection") << ">out <in 2>&1";
+    QTest::newRow("option-like") << "-proxycmd touch marker";
+}
+
+void TestProbeFiles::hostileValuesStayWhole()
+{
+    QFETCH(QString, value);
+    const CommandLine check = ServerCheckLine(value, value, value, "example.org");
+    const QStringList args = check.arguments(PasswordFile);
+    QCOMPARE(args.size(), 6);
+    QCOMPARE(args[1], value);
+    QCOMPARE(args[4], "root@" + value);
+    QCOMPARE(args[5], ProbeCommand);
+    const QStringList login = InteractiveLoginLine(value, value, value).arguments(PasswordFile);
+    QCOMPARE(login, (QStringList{"-P", value, "-pwfile", PasswordFile, "root@" + value}));
+}
+
+void TestProbeFiles::domainFileNames_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<bool>("fit");
+    QTest::newRow("plain") << "example.org" << true;
+    QTest::newRow("blanks and shell characters") << "a b;c$(d)`e`|&'\"" << true;
+    QTest::newRow("dots inside") << "...a.." << true;
+    QTest::newRow("non-ASCII") << "bücher.example" << true;
+    QTest::newRow("slash") << "a/b" << false;
+    QTest::newRow("climbing out") << "../../etc/passwd" << false;
+    QTest::newRow("absolute") << "/tmp/x" << false;
+    QTest::newRow("backslash") << "a\\b" << false;
+    QTest::newRow("dot") << "." << false;
+    QTest::newRow("dot dot") << ".." << false;
+    QTest::newRow("NUL") << QString("a") + QChar(0) + "b" << false;
+    QTest::newRow("tab") << "a\tb" << false;
+    QTest::newRow("line feed") << "a\nb" << false;
+    QTest::newRow("DEL") << "a\x7f" << false;
+    QTest::newRow("C1 control") << QString("a") + QChar(0x85) << false;
+}
+
+void TestProbeFiles::domainFileNames()
+{
+    QFETCH(QString, domain);
+    QFETCH(bool, fit);
+    QCOMPARE(!domainFileNameProblem(domain).has_value(), fit);
+    const CommandLine line = ServerCheckLine("22", "pw", "h", domain);
+    QCOMPARE(line.problem.isEmpty(), fit);
+    if (fit)
+        QVERIFY(!outputFileNameProblem(line.outputFile).has_value());
+}
+
+void TestProbeFiles::readOutput_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("hasText");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("empty") << QByteArray() << false << QString();
+    QTest::newRow("LF lines kept") << QByteArray("123\n0\nmonday\n") << true << "123\n0\nmonday\n";
+    QTest::newRow("no final LF") << QByteArray("123") << true << "123";
+    QTest::newRow("cut at CR LF") << QByteArray("123\r\n0\r\n") << true << "123";
+    QTest::newRow("cut at lone CR") << QByteArray("123\n0\rrest\n") << true << "123\n0";
+    QTest::newRow("CR first: a line, but empty") << QByteArray("\rrest") << true << "";
+    QTest::newRow("NUL passes") << QByteArray("1\0002\n", 4) << true
+                                << QString("1") + QChar(0) + "2\n";
+    QTest::newRow("UTF-8") << QByteArray("Gr\xc3\xbc\xc3\x9f"
+                                         "e\n")
+                           << true << "Grüße\n";
+    QTest::newRow("CR inside a UTF-8 text")
+        << QByteArray("\xc3\xa9t\xc3\xa9\r\xc3\xa9") << true << "été";
+}
+
+void TestProbeFiles::readOutput()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, hasText);
+    QFETCH(QString, text);
+
+    const QString name = CheckTempFileName("example.org");
+    writeBytes(name, bytes);
+    const OutputRead read = readOutputFile(name);
+    QCOMPARE(read.hasText, hasText);
+    QCOMPARE(read.text, text);
+    QVERIFY(!QFile::exists(name)); // deleted in every outcome
+}
+
+void TestProbeFiles::readMissingFile()
+{
+    const OutputRead read = readOutputFile(RaidTempFileName);
+    QVERIFY(!read.hasText);
+    QVERIFY(read.text.isEmpty());
+    QVERIFY(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+}
+
+void TestProbeFiles::readRefusesNamesOutsideWorkingDirectory_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("parent") << "../outside.tmp";
+    QTest::newRow("through a folder") << "~karu~/../../outside.tmp";
+    QTest::newRow("absolute") << "<absolute>";
+}
+
+void TestProbeFiles::readRefusesNamesOutsideWorkingDirectory()
+{
+    QFETCH(QString, name);
+    QVERIFY(QDir().mkpath("~karu~"));
+    const QString outside = work_->filePath("outside.tmp");
+    if (name == "<absolute>")
+        name = outside;
+    writeBytes(outside, "keep me\n");
+    const OutputRead read = readOutputFile(name);
+    QVERIFY(!read.hasText);
+    QVERIFY(QFile::exists(outside)); // neither read nor deleted
+}
+
+void TestProbeFiles::passwordFiles()
+{
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work_->path()));
+    PasswordFiles files;
+    const auto first = files.write(QString::fromUtf8("pä ss;$(x)"));
+    const auto second = files.write("other");
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+    QVERIFY2(first.problem.isEmpty(), qPrintable(first.problem));
+    QVERIFY(second.problem.isEmpty());
+    QVERIFY(first.path != second.path);
+
+    const QString folder = files.folder();
+    QVERIFY(folder.startsWith(work_->path() + "/vemo-pw-"));
+    QCOMPARE(QFileInfo(first.path).absolutePath(), folder);
+    QCOMPARE(modeOf(folder), 0700);
+    QCOMPARE(modeOf(first.path), 0600);
+    QFile file(first.path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("p\xc3\xa4 ss;$(x)\n")); // UTF-8, first line
+
+    files.remove(first.path);
+    QVERIFY(!QFile::exists(first.path));
+    QVERIFY(QFile::exists(second.path));
+    files.removeAll();
+    QVERIFY(!QFileInfo::exists(folder));
+    QVERIFY(files.folder().isEmpty());
+}
+
+void TestProbeFiles::passwordFileProblems_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("fit");
+    QTest::newRow("plain") << "secret" << true;
+    QTest::newRow("empty") << "" << true;
+    QTest::newRow("blanks and symbols") << " a b ;'\"$`\\ " << true;
+    QTest::newRow("Latin-1 letters") << QString::fromLatin1("\xe4\xff\xa0") << true;
+    QTest::newRow("line feed") << "a\nb" << false;
+    QTest::newRow("carriage return at the end") << "ab\r" << false;
+    QTest::newRow("NUL") << QString("a") + QChar(0) << false;
+}
+
+void TestProbeFiles::passwordFileProblems()
+{
+    QFETCH(QString, password);
+    QFETCH(bool, fit);
+    QCOMPARE(!passwordFileProblem(password).has_value(), fit);
+}
+
+void TestProbeFiles::failureReasons_data()
+{
+    QTest::addColumn<QByteArray>("standardError");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<bool>("crashed");
+    QTest::addColumn<QString>("reason");
+
+    // What plink 0.78 writes in each case.
+    QTest::newRow("refused connection")
+        << QByteArray("FATAL ERROR: Network error: Connection refused\n") << 1 << false
+        << "Connection refused";
+    QTest::newRow("wrong password")
+        << QByteArray("Access denied\nFATAL ERROR: Configured password was not accepted\n") << 1
+        << false << "Access denied";
+    QTest::newRow("unknown host key")
+        << QByteArray("The host key is not cached for this server:\n  127.0.0.1 (port 2222)\n"
+                      "Store key in cache? (y/n, Return cancels connection, i for more info) "
+                      "Connection abandoned.\n")
+        << 0 << false << "host key not yet trusted";
+    QTest::newRow("changed host key")
+        << QByteArray("WARNING - POTENTIAL SECURITY BREACH!\nThe host key does not match the one "
+                      "PuTTY has cached for this server.\nConnection abandoned.\n")
+        << 0 << false << "host key differs from the trusted one";
+    QTest::newRow("other fatal error")
+        << QByteArray("FATAL ERROR: Remote side unexpectedly closed network connection\n") << 1
+        << false << "Remote side unexpectedly closed network connection";
+    QTest::newRow("remote command failed")
+        << QByteArray("cat: /proc/mdstat: No such file or directory\n") << 1 << false
+        << "cat: /proc/mdstat: No such file or directory";
+    QTest::newRow("silent failure") << QByteArray() << 2 << false << "plink exited with code 2";
+    QTest::newRow("crash") << QByteArray() << 0 << true << "plink ended abnormally";
+    QTest::newRow("success") << QByteArray() << 0 << false << "";
+    QTest::newRow("success with remote chatter")
+        << QByteArray("cat: /root/backupreport: No such file or directory\n") << 0 << false << "";
+}
+
+void TestProbeFiles::failureReasons()
+{
+    QFETCH(QByteArray, standardError);
+    QFETCH(int, exitCode);
+    QFETCH(bool, crashed);
+    QFETCH(QString, reason);
+    QCOMPARE(clientFailureReason("plink", standardError, exitCode, crashed), reason);
+}
+
+QTEST_GUILESS_MAIN(TestProbeFiles)
+#include "TestProbeFiles.moc"
