@@ -1,0 +1,112 @@
+#pragma once
+
+// Helpers of the maintenance window tests: a private workspace (HOME,
+// PUTTYDIR, working folder with its own Servers.mdb, stand-in terminal and
+// plink on PATH), direct reads of the servers file, scripted message boxes
+// and a way to act inside a modal dialog while it runs.
+
+#include "app/MessageBox.h"
+#include "store/ServerRecord.h"
+
+#include <QApplication>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+// The stored form of a plain Latin-1 password, worked out here on its own:
+// every code XOR the length.
+QByteArray scrambledForm(const QString& plain);
+
+// A record with the password given in plain.
+ServerRecord serverRecord(const QString& domain, const QString& host, const QString& port,
+                          const QString& plain, const QString& raid = {});
+
+// The objectNames of the widgets that Tab visits, starting with first.
+QStringList tabOrder(QWidget* first, int count);
+
+class Workspace
+{
+public:
+    enum class Terminal { Present, Missing };
+    explicit Workspace(Terminal terminal = Terminal::Present);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    bool ok() const { return error_.isEmpty(); }
+    const QString& error() const { return error_; }
+
+    QString serversFile() const; // Servers.mdb in the working folder
+    // Writes the records into Servers.mdb (created when missing).
+    bool seed(const QList<ServerRecord>& records);
+    // Every record as it lies in the file, in table order, read with SQLite
+    // directly; nullopt when the file cannot be read.
+    std::optional<QList<ServerRecord>> stored() const;
+    QByteArray fileBytes() const;
+
+    // What the stand-in plink was started with, once it has run: its
+    // arguments, and the content of the file given after -pwfile.
+    bool waitForPlink(int timeoutMs = 15000) const;
+    QStringList plinkArguments() const;
+    QByteArray plinkPasswordFile() const;
+    QStringList terminalArguments() const;
+
+private:
+    bool writeScript(const QString& name, const QByteArray& body);
+
+    QTemporaryDir home_, puttyDir_, work_, bin_, record_;
+    QString previousDir_;
+    QByteArray previousHome_, previousPuttyDir_, previousPath_;
+    QString error_;
+};
+
+// Answers message boxes from a script and keeps what was asked.
+class MessageLog
+{
+public:
+    MessageLog();
+    ~MessageLog();
+    MessageLog(const MessageLog&) = delete;
+    MessageLog& operator=(const MessageLog&) = delete;
+
+    void answerNext(int answer) { answers_.append(answer); }
+    const QList<MessageBox::Request>& requests() const { return requests_; }
+    void clear() { requests_.clear(); }
+
+private:
+    QList<MessageBox::Request> requests_;
+    QList<int> answers_;
+    MessageBox::Handler previous_;
+};
+
+// Runs action on the first visible modal dialog of type T once it is shown
+// (from the event loop of its exec), then closes it with reject() if the
+// action left it open. Returns a flag that tells whether the action ran.
+template <typename T> std::shared_ptr<bool> whenModal(std::function<void(T&)> action)
+{
+    auto ran = std::make_shared<bool>(false);
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    auto triesLeft = std::make_shared<int>(500);
+    QObject::connect(timer, &QTimer::timeout, [timer, ran, action, triesLeft] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (dialog && dialog->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            *ran = true;
+            action(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        } else if (--*triesLeft <= 0) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start();
+    return ran;
+}
