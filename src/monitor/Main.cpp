@@ -15,8 +15,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QPushButton>
-#include <QTableWidget>
 #include <QScreen>
+#include <QTableWidget>
 #include <QTimer>
 #include <cmath>
 
@@ -295,7 +295,11 @@ void Main::setOuterWidth(int twips)
 {
     const int frame = frameGeometry().width() - width();
     // Fixed, so that dragging cannot change it; it follows the columns.
-    setFixedWidth(std::max(toPixelsX(twips) - frame, 0));
+    const int width = std::max(toPixelsX(twips) - frame, 0);
+    if (minimumWidth() != width || maximumWidth() != width)
+        setFixedWidth(width);
+    else if (this->width() != width)
+        resize(width, height());
 }
 
 int Main::screenWidth() const

@@ -1,0 +1,355 @@
+#include "MonitorTestKit.h"
+
+#include "app/Module.h"
+#include "monitor/MonitorLayout.h"
+#include "monitor/Twips.h"
+#include "probe/Runner.h"
+#include "support/FixtureServers.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+// The monitor window without servers to reach: its controls, load,
+// activation over an empty or unreachable table, the timer and the layout.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void controls_data();
+    void controls();
+    void tabOrder();
+    void windowAndTimer();
+    void loadCentresAndTitles();
+    void emptyTableShowsTitlesOnly();
+    void emptyCycleEndsAtOnce_data();
+    void emptyCycleEndsAtOnce();
+    void platformActivationDoesNotRebuild();
+    void widthFollowsColumnsHeightFollowsUser();
+    void tooShortKeepsTheGridHeight();
+    void activationSizesToTheRows_data();
+    void activationSizesToTheRows();
+    void rowsInTableOrderWithCaptions();
+
+private:
+    int px(int twips) const { return Twips::toPixels(twips, main->logicalDpiY()); }
+    int pxX(int twips) const { return Twips::toPixels(twips, main->logicalDpiX()); }
+    void makeMain();
+
+    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<Main> main;
+    int endCalls = 0;
+};
+
+void TestMainWindow::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestMainWindow::init()
+{
+    module().reset();
+    endCalls = 0;
+    env = std::make_unique<FixtureServers>(); // private HOME, PUTTYDIR, working folder
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+}
+
+void TestMainWindow::makeMain()
+{
+    main = std::make_unique<Main>();
+    main->setEndProgram([this] { ++endCalls; });
+}
+
+void TestMainWindow::cleanup()
+{
+    main.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    env.reset();
+    module().reset();
+}
+
+void TestMainWindow::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("twips");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("MenuBut") << "MenuBut"
+                             << "&Server Maintenance" << QRect(5040, 120, 1695, 375) << true;
+    QTest::newRow("SkipBut") << "SkipBut"
+                             << "&Skip" << QRect(1440, 120, 1095, 375) << false;
+    QTest::newRow("Check1") << "Check1"
+                            << "SMS Notofications" << QRect(3240, 240, 1935, 195) << false;
+    QTest::newRow("RefreshBut") << "RefreshBut"
+                                << "&Refresh" << QRect(120, 120, 1095, 375) << false;
+}
+
+void TestMainWindow::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, twips);
+    QFETCH(bool, enabled);
+    makeMain();
+    auto* control = main->findChild<QAbstractButton*>(name);
+    QVERIFY(control);
+    QCOMPARE(control->text(), caption);
+    QCOMPARE(control->isEnabled(), enabled);
+    QCOMPARE(control->geometry(),
+             QRect(pxX(twips.x()), px(twips.y()), pxX(twips.width()), px(twips.height())));
+    if (auto* box = qobject_cast<QCheckBox*>(control))
+        QVERIFY(!box->isChecked());
+    QCOMPARE(control->metaObject()->className(), name == "Check1" ? "QCheckBox" : "QPushButton");
+}
+
+void TestMainWindow::tabOrder()
+{
+    makeMain();
+    QWidget* gridWidget = main->findChild<QTableWidget*>("ServersGrid");
+    QVERIFY(gridWidget);
+    const QStringList expected{"ServersGrid", "RefreshBut", "Check1", "SkipBut", "MenuBut"};
+    QStringList chain;
+    QWidget* widget = gridWidget;
+    // Walk the focus chain, skipping the table's own inner widgets.
+    for (int i = 0; i < 50 && chain.size() < expected.size(); ++i) {
+        if (expected.contains(widget->objectName()) && !chain.contains(widget->objectName()))
+            chain << widget->objectName();
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(chain, expected);
+}
+
+void TestMainWindow::windowAndTimer()
+{
+    makeMain();
+    QCOMPARE(main->windowTitle(), QStringLiteral("Quillfern Remote Server Monitor v0.5"));
+    QVERIFY(!main->windowIcon().isNull());
+    QVERIFY(main->windowFlags() & Qt::WindowMinMaxButtonsHint);
+    auto* timer = main->findChild<QTimer*>("Timer1");
+    QVERIFY(timer);
+    QCOMPARE(timer->interval(), 60000);
+    QVERIFY(timer->isActive());
+    QVERIFY(!timer->isSingleShot());
+    QCOMPARE(main->grid().widget()->geometry(), QRect(pxX(120), px(600), pxX(3615), px(3135)));
+}
+
+void TestMainWindow::loadCentresAndTitles()
+{
+    makeMain();
+    const int dpi = main->logicalDpiX();
+    const int screenWidth = Twips::fromPixels(main->screen()->geometry().width(), dpi);
+    const int windowWidth = Twips::fromPixels(main->frameGeometry().width(), dpi);
+    const double left = MonitorLayout::centredLeft(screenWidth, windowWidth);
+    QCOMPARE(main->x(), Twips::toPixels(int(std::lround(left)), dpi));
+
+    ServersGrid& grid = main->grid();
+    QCOMPARE(grid.rows(), 1);
+    const QStringList titles{"Server", "Status", "Uptime", "RAID", "Backup"};
+    for (int col = 0; col < 5; ++col)
+        QCOMPARE(grid.textMatrix(0, col), titles[col]);
+    const int widths[] = {2500, ServersGrid::DefaultColumnWidth, 1200,
+                          ServersGrid::DefaultColumnWidth, 1500};
+    for (int col = 0; col < 5; ++col)
+        QCOMPARE(grid.colWidth(col), widths[col]);
+}
+
+void TestMainWindow::emptyTableShowsTitlesOnly()
+{
+    makeMain();
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    const int heightBefore = main->height();
+    main->Form_Activate();
+    QCoreApplication::processEvents();
+    QCOMPARE(main->grid().rows(), 1);
+    QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+    QVERIFY(!kit::button(*main, "SkipBut")->isEnabled());
+    QVERIFY(!module().busy);
+    QCOMPARE(main->grid().mousePointer(), 0);
+    QCOMPARE(main->height(), heightBefore);
+    QCOMPARE(main->height(), px(4275));
+}
+
+void TestMainWindow::emptyCycleEndsAtOnce_data()
+{
+    QTest::addColumn<bool>("byTimer");
+    QTest::newRow("refresh") << false;
+    QTest::newRow("fifth tick") << true;
+}
+
+void TestMainWindow::emptyCycleEndsAtOnce()
+{
+    QFETCH(bool, byTimer);
+    makeMain();
+    main->show();
+    main->Form_Activate();
+    if (byTimer) {
+        for (int tick = 1; tick <= 4; ++tick) {
+            main->Timer1_Timer();
+            QCOMPARE(module().tickCounter, tick);
+            QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+        }
+        main->Timer1_Timer();
+        QCOMPARE(module().tickCounter, 0);
+    } else {
+        main->CheckServers();
+    }
+    // The cycle found nothing to check and ended in the idle state.
+    QVERIFY(!module().busy);
+    QVERIFY(kit::button(*main, "RefreshBut")->isEnabled());
+    QVERIFY(!kit::button(*main, "SkipBut")->isEnabled());
+    QCOMPARE(main->grid().mousePointer(), 0);
+    QCOMPARE(main->grid().rows(), 1);
+    QCOMPARE(endCalls, 0);
+}
+
+void TestMainWindow::platformActivationDoesNotRebuild()
+{
+    makeMain();
+    main->show();
+    main->Form_Activate();
+    QVERIFY(kit::addRecord("late.example", "127.0.0.1", QString::number(env->closedPort())));
+    // Coming back from another program, or a message box closing.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(main.get(), &activate);
+    main->activateWindow();
+    QCoreApplication::processEvents();
+    QCOMPARE(main->grid().rows(), 1);
+    QVERIFY(!module().busy);
+    QCOMPARE(Runner::instance().runningCount(), 0);
+}
+
+void TestMainWindow::widthFollowsColumnsHeightFollowsUser()
+{
+    makeMain();
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    main->Form_Activate();
+    QCoreApplication::processEvents();
+    // Title row only: the rows count as not fitting, so the grid leaves room.
+    const int sum = 2500 + 1200 + 1200 + 1200 + 1500;
+    QCOMPARE(main->frameGeometry().width(), pxX(sum + 340 + 220));
+    QCOMPARE(main->grid().widget()->width(), pxX(sum + 340));
+    QVERIFY(!module().resizeGuard);
+
+    const int width = main->width();
+    const int height = main->height();
+    const int gridHeight = main->grid().widget()->height();
+    main->resize(width + 120, height);
+    QCoreApplication::processEvents();
+    QCOMPARE(main->width(), width);
+    main->resize(width - 60, height + 150);
+    QCoreApplication::processEvents();
+    QCOMPARE(main->width(), width);
+    QCOMPARE(main->height(), height + 150);
+    QCOMPARE(main->grid().widget()->height(), gridHeight + 150);
+    QCOMPARE(main->grid().height(),
+             MonitorLayout::gridHeightFor(
+                 Twips::fromPixels(main->frameGeometry().height(), main->logicalDpiY()), 600)
+                 .value());
+    QVERIFY(!module().resizeGuard);
+}
+
+void TestMainWindow::tooShortKeepsTheGridHeight()
+{
+    makeMain();
+    main->show();
+    main->Form_Activate();
+    QCoreApplication::processEvents();
+    const int gridHeight = main->grid().widget()->height();
+    main->setMinimumHeight(0);
+    main->resize(main->width(), px(600)); // 600 - 600 - 150 < 0
+    QCoreApplication::processEvents();
+    QCOMPARE(main->grid().widget()->height(), gridHeight);
+    // The width steps still ran and the guard is clear.
+    QCOMPARE(main->frameGeometry().width(), pxX(7600 + 340 + 220));
+    QVERIFY(!module().resizeGuard);
+}
+
+void TestMainWindow::activationSizesToTheRows_data()
+{
+    QTest::addColumn<int>("servers");
+    QTest::newRow("3 servers") << 3;
+    QTest::newRow("more than the screen holds") << 60;
+}
+
+void TestMainWindow::activationSizesToTheRows()
+{
+    QFETCH(int, servers);
+    // Every record points at a closed loopback port: each check ends offline fast.
+    const QString port = QString::number(env->closedPort());
+    for (int i = 1; i <= servers; ++i)
+        QVERIFY(kit::addRecord(QStringLiteral("s%1.example").arg(i), "127.0.0.1", port));
+    makeMain();
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    main->Form_Activate();
+    QCoreApplication::processEvents();
+
+    ServersGrid& grid = main->grid();
+    QCOMPARE(grid.rows(), servers + 1);
+    const int dpi = main->logicalDpiY();
+    const int screen = Twips::fromPixels(main->screen()->geometry().height(), dpi);
+    const int gridHeight = MonitorLayout::activationGridHeight(grid.rowHeight(1), grid.rows());
+    const int windowHeight = MonitorLayout::activationWindowHeight(600, gridHeight, screen);
+    const bool capped = 600 + gridHeight + 870 > screen;
+    QCOMPARE(capped, servers > 3);
+    QCOMPARE(windowHeight, capped ? screen - 870 : 600 + gridHeight + 870);
+    QCOMPARE(main->frameGeometry().height(), px(windowHeight));
+    const double top = MonitorLayout::activationWindowTop(screen, windowHeight);
+    if (capped)
+        QCOMPARE(top, 235.0);
+    QCOMPARE(main->frameGeometry().y(), px(int(std::lround(top))));
+    // The layout ran: all rows fit in the 3-server window, not in the capped one.
+    QCOMPARE(main->frameGeometry().width(), pxX(7600 + (capped ? 340 : 90) + 220));
+
+    // The cycle runs: every row offline in the end, the window idle.
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 60000);
+    for (int row = 1; row <= servers; ++row) {
+        QCOMPARE(kit::text(*main, row, kit::Status), QStringLiteral("!!!Offline!!!"));
+        QCOMPARE(kit::cell(*main, row, kit::Status)->toolTip(),
+                 QStringLiteral("Connection refused"));
+    }
+}
+
+void TestMainWindow::rowsInTableOrderWithCaptions()
+{
+    const QString port = QString::number(env->closedPort());
+    const QStringList domains{"zulu.example", "alpha.example", "mike.example"};
+    for (const QString& domain : domains)
+        QVERIFY(kit::addRecord(domain, "127.0.0.1", port));
+    makeMain();
+    main->show();
+    main->setMaxRunningChecks(0);
+    main->Form_Activate();
+    // Before the event loop runs, the checks exist with their row numbers.
+    QStringList captions;
+    for (const CheckServerFrm* check : main->findChildren<CheckServerFrm*>())
+        captions << check->caption();
+    QCOMPARE(captions, (QStringList{"1", "2", "3"}));
+    for (int row = 1; row <= 3; ++row) {
+        QCOMPARE(kit::text(*main, row, kit::Server), domains[row - 1]);
+        QCOMPARE(kit::back(*main, row, kit::Server), kit::Yellow);
+        QCOMPARE(kit::text(*main, row, kit::Status), QString());
+    }
+    QCOMPARE(main->grid().row(), 3);
+    QCOMPARE(main->grid().col(), 0);
+    QVERIFY(module().busy);
+    QCOMPARE(main->grid().mousePointer(), 11);
+    QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+    QVERIFY(kit::button(*main, "SkipBut")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
+    for (int row = 1; row <= 3; ++row)
+        QCOMPARE(kit::back(*main, row, kit::Server), kit::White);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "TestMainWindow.moc"
