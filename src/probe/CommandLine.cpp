@@ -1,5 +1,7 @@
 #include "probe/CommandLine.h"
 
+#include <QFile>
+
 const QString ProbeCommand =
     QStringLiteral("echo $((`cut -f1 -d' ' /proc/uptime | cut -f1 -d.`));cat /root/backupreport;"
                    "cat /root/backupreport.success;cat /proc/mdstat");
@@ -24,6 +26,9 @@ QString CheckTempFileName(const QString& domain)
 namespace
 {
 
+// The longest file name the usual Linux file systems take, in bytes.
+constexpr qsizetype MaxFileNameBytes = 255;
+
 // A name fit for one file directly inside the working directory.
 std::optional<QString> nameProblem(const QString& name, const QString& what)
 {
@@ -43,14 +48,22 @@ std::optional<QString> nameProblem(const QString& name, const QString& what)
 
 std::optional<QString> domainFileNameProblem(const QString& domain)
 {
-    return nameProblem(domain, QStringLiteral("domain"));
+    if (auto problem = nameProblem(domain, QStringLiteral("domain")))
+        return problem;
+    if (QFile::encodeName(CheckTempFileName(domain)).size() > MaxFileNameBytes)
+        return QStringLiteral("the domain is too long for a file name");
+    return std::nullopt;
 }
 
 std::optional<QString> outputFileNameProblem(const QString& fileName)
 {
     if (fileName.isEmpty())
         return QStringLiteral("no output file named");
-    return nameProblem(fileName, QStringLiteral("output file name"));
+    if (auto problem = nameProblem(fileName, QStringLiteral("output file name")))
+        return problem;
+    if (QFile::encodeName(fileName).size() > MaxFileNameBytes)
+        return QStringLiteral("the output file name is too long");
+    return std::nullopt;
 }
 
 namespace

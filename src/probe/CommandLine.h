@@ -39,7 +39,8 @@ extern const QString RaidTempFileName;    // "~karu2.tmp"
 QString CheckTempFileName(const QString& domain);
 
 // Why a domain cannot name a file inside the working directory (a slash, a
-// backslash, NUL or another control character, "." or ".."), or nothing.
+// backslash, NUL or another control character, "." or "..", or a temp file
+// name longer than a file name may be), or nothing.
 std::optional<QString> domainFileNameProblem(const QString& domain);
 
 // The same test for an output file's name: it must name one file directly

@@ -183,6 +183,10 @@ void TestProbeFiles::domainFileNames_data()
     QTest::newRow("line feed") << "a\nb" << false;
     QTest::newRow("DEL") << "a\x7f" << false;
     QTest::newRow("C1 control") << QString("a") + QChar(0x85) << false;
+    // "~karu~" and ".tmp" take 10 of the 255 bytes a file name may have.
+    QTest::newRow("longest") << QString(245, 'a') << true;
+    QTest::newRow("one byte too long") << QString(246, 'a') << false;
+    QTest::newRow("too long in UTF-8") << QString(123, QChar(0xe9)) << false;
 }
 
 void TestProbeFiles::domainFileNames()

@@ -1,38 +1,599 @@
+// The runner with the real plink against our fixture SSH servers on 127.0.0.1.
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
 #include "probe/ProbeVerdicts.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
 
-#include <QSignalSpy>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+
+constexpr int RunTimeoutMs = 60000;
+
+// One RunCommand call and what its done callback received.
+struct Outcome {
+    bool called = false;
+    int calls = 0;
+    RunResult result;
+};
+
+std::shared_ptr<Outcome> run(const CommandLine& line, QObject* context)
+{
+    auto outcome = std::make_shared<Outcome>();
+    Runner::instance().RunCommand(line, context, [outcome](const RunResult& result) {
+        outcome->called = true;
+        ++outcome->calls;
+        outcome->result = result;
+    });
+    return outcome;
+}
+
+bool waitFor(const std::shared_ptr<Outcome>& outcome, int timeoutMs = RunTimeoutMs)
+{
+    return QTest::qWaitFor([&] { return outcome->called; }, timeoutMs);
+}
+
+QByteArray readProc(qint64 pid, const char* entry)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(entry)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The live child processes of this test whose command name is name.
+QList<qint64> childProcesses(const QByteArray& name)
+{
+    QList<qint64> found;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        const QByteArray stat = readProc(pid, "stat");
+        const qsizetype close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        // Zombies are clients that ended and wait to be reaped.
+        if (fields.size() < 2 || fields[0] == "Z" || fields[1].toLongLong() != ::getpid())
+            continue;
+        if (readProc(pid, "comm").trimmed() == name)
+            found << pid;
+    }
+    return found;
+}
+
+QStringList commandLineOf(qint64 pid)
+{
+    QByteArray raw = readProc(pid, "cmdline");
+    if (raw.endsWith('\0'))
+        raw.chop(1);
+    QStringList args;
+    for (const QByteArray& arg : raw.split('\0'))
+        args << QString::fromUtf8(arg);
+    return args;
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 07777);
+}
+
+QStringList karuFiles()
+{
+    return QDir().entryList({QStringLiteral("~karu*")}, QDir::AllEntries | QDir::Hidden);
+}
+
+// A stand-in client that records its arguments and the password file it was
+// given, for the starts that would open windows or look up a host name.
+void writeRecorder(const QString& path, const QString& recordDir)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/usr/bin/python3\n"
+               "import json, os, sys\n"
+               "args = sys.argv[1:]\n"
+               "pw = None\n"
+               "if '-pwfile' in args:\n"
+               "    with open(args[args.index('-pwfile') + 1], encoding='utf-8') as f:\n"
+               "        pw = f.read()\n"
+               "name = os.path.basename(sys.argv[0])\n"
+               "with open(os.path.join('" +
+               recordDir.toUtf8() +
+               "', name + '.json'), 'w') as f:\n"
+               "    json.dump({'args': args, 'pw': pw}, f)\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+QJsonObject waitForRecord(const QString& file)
+{
+    QJsonObject record;
+    (void)QTest::qWaitFor(
+        [&] {
+            QFile f(file);
+            if (!f.open(QIODevice::ReadOnly))
+                return false;
+            record = QJsonDocument::fromJson(f.readAll()).object();
+            return !record.isEmpty();
+        },
+        20000);
+    return record;
+}
+
+QStringList toStringList(const QJsonValue& value)
+{
+    QStringList list;
+    for (const QJsonValue& item : value.toArray())
+        list << item.toString();
+    return list;
+}
+
+} // namespace
 
 class TestRunner : public QObject
 {
     Q_OBJECT
 private slots:
-    void checkGivesVerdicts();
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void checksSideBySideGiveVerdicts();
+    void failedRunsLeaveAnEmptyFile_data();
+    void failedRunsLeaveAnEmptyFile();
+    void hungHostEndsAtTheDeadline();
+    void terminateEndsOnlyOwnClients();
+    void passwordNeverOnACommandLine();
+    void hostileValuesReachTheClientWhole();
+    void hostileHostIsOneArgument();
+    void clientNotFound();
+    void refusedLines_data();
+    void refusedLines();
+    void callerGoneEndsItsClient();
+    void detachedStarts();
+    void detachedConsoleWithoutTerminal();
+
+private:
+    std::unique_ptr<FixtureServers> servers_;
+    QByteArray path_;
 };
 
-void TestRunner::checkGivesVerdicts()
+void TestRunner::initTestCase()
 {
-    FixtureServers servers;
-    FixtureServer& s = servers.start();
-    QVERIFY2(servers.ok(), qPrintable(servers.error()));
-    s.setUptime(123456);
-    RunResult got;
-    bool done = false;
+    QCOMPARE(Runner::instance().deadline(), std::chrono::milliseconds(Runner::DefaultDeadline));
+    QVERIFY2(!QStandardPaths::findExecutable("plink").isEmpty(), "plink (putty-tools) is needed");
+    path_ = qgetenv("PATH");
+}
+
+void TestRunner::init()
+{
+    servers_ = std::make_unique<FixtureServers>();
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    Runner::instance().setDeadline(30s);
+}
+
+void TestRunner::cleanup()
+{
+    qputenv("PATH", path_);
+    // Whatever the outcome, no output file stays behind and no client runs on.
+    QCOMPARE(karuFiles(), QStringList());
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").isEmpty(); }, 10000));
+    servers_.reset();
+    Runner::instance().setDeadline(Runner::DefaultDeadline);
+    Runner::instance().setDetachedPasswordGrace(Runner::DetachedPasswordGrace);
+}
+
+void TestRunner::cleanupTestCase()
+{
+    const QString folder = Runner::instance().passwordFolder();
+    Runner::instance().shutdown();
+    QVERIFY(!folder.isEmpty());
+    QVERIFY(!QFileInfo::exists(folder));
+}
+
+void TestRunner::checksSideBySideGiveVerdicts()
+{
+    const QByteArray mdstat = "Personalities : [raid1]\nmd0 : active raid1 sdb1[1] sda1[0]\n";
+    auto many = servers_->startMany(3);
+    FixtureServer& cr = servers_->start(FixtureOptions{.mode = FixtureMode::CrOutput});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    FixtureServer& good = *many[0];
+    FixtureServer& failing = *many[1];
+    FixtureServer& crInReport = *many[2];
+    good.setUptime(123456);
+    good.setMdstat(mdstat);
+    good.setBackupReport("0\n", QByteArray("2026-12-08 03:00\n"));
+    failing.setUptime(3599);
+    failing.setMdstat("Personalities : [raid1]\nmd0 : active raid1 sda1[0]\n");
+    failing.setBackupReport("2\n");
+    crInReport.setUptime(90061);
+    crInReport.setBackupReport("0\n", QByteArray("monday\rhidden\n"));
+    cr.setUptime(93456);
+
+    struct Expected {
+        FixtureServer* server;
+        QString domain, uptime, backup, raid;
+    };
+    const QList<Expected> expected{
+        {&good, "good.example", "1d,10h,17m", "2026-12-08 03:00\n ", "Clean"},
+        {&failing, "failing.example", "59m", "Time Unknown ", "DIRTY!!!"},
+        {&crInReport, "cr-in-report.example", "1d,1h,1m", "monday ", "DIRTY!!!"},
+        {&cr, "cr.example", "1d,1h,57m", "93456 ", "DIRTY!!!"},
+    };
     QObject context;
-    Runner::instance().RunCommand(ServerCheckLine(s.portText(), s.password(), s.host(), "a.org"),
-                                  &context, [&](const RunResult& r) {
-                                      got = r;
-                                      done = true;
-                                  });
-    QTRY_VERIFY_WITH_TIMEOUT(done, 30000);
-    QVERIFY(got.started);
-    const OutputRead out = readOutputFile(CheckTempFileName("a.org"));
+    QList<std::shared_ptr<Outcome>> outcomes;
+    for (const Expected& e : expected)
+        outcomes << run(
+            ServerCheckLine(e.server->portText(), e.server->password(), e.server->host(), e.domain),
+            &context);
+    QCOMPARE(Runner::instance().runningCount(), int(expected.size()));
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const Expected& e = expected[i];
+        QVERIFY(waitFor(outcomes[i]));
+        QCOMPARE(outcomes[i]->calls, 1);
+        QVERIFY(outcomes[i]->result.started);
+        QVERIFY(!outcomes[i]->result.timedOut);
+        QVERIFY(!outcomes[i]->result.terminated);
+        QVERIFY2(outcomes[i]->result.reason.isEmpty(), qPrintable(outcomes[i]->result.reason));
+        const OutputRead out = readOutputFile(CheckTempFileName(e.domain));
+        QVERIFY2(out.hasText, qPrintable(e.domain));
+        const ProbeVerdicts v = parseProbeOutput(out.text, QString::fromUtf8(mdstat));
+        QCOMPARE(v.status.text, QStringLiteral("Online"));
+        QCOMPARE(v.uptime.text, e.uptime);
+        QCOMPARE(v.backup.text, e.backup);
+        QCOMPARE(v.raid.text, e.raid);
+    }
+}
+
+void TestRunner::failedRunsLeaveAnEmptyFile_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("trusted");
+    QTest::addColumn<bool>("closed");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("refused login")
+        << int(FixtureMode::RefuseLogin) << true << false << "Access denied";
+    QTest::newRow("untrusted host key")
+        << int(FixtureMode::Normal) << false << false << "host key not yet trusted";
+    QTest::newRow("closed port") << int(FixtureMode::Normal) << true << true
+                                 << "Connection refused";
+}
+
+void TestRunner::failedRunsLeaveAnEmptyFile()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, trusted);
+    QFETCH(bool, closed);
+    QFETCH(QString, reason);
+
+    FixtureServer& s =
+        servers_->start(FixtureOptions{.mode = FixtureMode(mode), .trustHostKey = trusted});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    const QString port = closed ? QString::number(FixtureServers::closedPort()) : s.portText();
+    QObject context;
+    auto outcome = run(RaidRecheckLine(port, s.password(), s.host()), &context);
+    QVERIFY(waitFor(outcome));
+    QVERIFY(outcome->result.started);
+    QVERIFY(!outcome->result.timedOut);
+    QCOMPARE(outcome->result.reason, reason);
+    QVERIFY(QFileInfo::exists(RaidTempFileName));
+    QCOMPARE(QFileInfo(RaidTempFileName).size(), 0);
+    QVERIFY(!readOutputFile(RaidTempFileName).hasText);
+}
+
+void TestRunner::hungHostEndsAtTheDeadline()
+{
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Hung});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    Runner::instance().setDeadline(1500ms);
+    QObject context;
+    auto outcome =
+        run(ServerCheckLine(s.portText(), s.password(), s.host(), "hung.example"), &context);
+    QVERIFY(waitFor(outcome));
+    QVERIFY(outcome->result.started);
+    QVERIFY(outcome->result.timedOut);
+    QVERIFY(!outcome->result.terminated);
+    QCOMPARE(outcome->result.reason, QStringLiteral("timed out after 1500 ms"));
+    QVERIFY(!readOutputFile(CheckTempFileName("hung.example")).hasText);
+}
+
+void TestRunner::terminateEndsOnlyOwnClients()
+{
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+
+    // A process of our own named like plink, but not started by the runner.
+    const QString bystanderPath = servers_->home() + "/plink-bystander";
+    QVERIFY(QFile::link("/bin/sleep", bystanderPath));
+    QProcess bystander;
+    bystander.start(bystanderPath, {"600"});
+    QVERIFY(bystander.waitForStarted());
+
+    QObject context;
+    QList<std::shared_ptr<Outcome>> outcomes;
+    for (int i = 0; i < 3; ++i)
+        outcomes << run(ServerCheckLine(s.portText(), s.password(), s.host(),
+                                        QStringLiteral("slow%1.example").arg(i)),
+                        &context);
+    QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 3; }, 20000));
+
+    Runner::instance().TerminateProcesses("putty"); // no putty runs: nothing ends
+    QTest::qWait(300);
+    QCOMPARE(Runner::instance().runningCount(), 3);
+    for (const auto& outcome : outcomes)
+        QVERIFY(!outcome->called);
+
+    Runner::instance().TerminateProcesses("PLINK");
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(waitFor(outcomes[i], 20000));
+        QVERIFY(outcomes[i]->result.started);
+        QVERIFY(outcomes[i]->result.terminated);
+        QVERIFY(!outcomes[i]->result.timedOut);
+        QVERIFY(!outcomes[i]->result.reason.isEmpty());
+        QVERIFY(
+            !readOutputFile(CheckTempFileName(QStringLiteral("slow%1.example").arg(i))).hasText);
+    }
+    QCOMPARE(bystander.state(), QProcess::Running);
+    QCOMPARE(childProcesses("plink-bystander").size(), 1);
+    bystander.kill();
+    QVERIFY(bystander.waitForFinished());
+}
+
+void TestRunner::passwordNeverOnACommandLine()
+{
+    const QString password = QString::fromUtf8("Pw-7f3a k\xc3\xa4;$(x)`y`'\"");
+    FixtureServer& s = servers_->start(
+        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 2s});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+
+    QObject context;
+    auto check = run(ServerCheckLine(s.portText(), password, s.host(), "pw.example"), &context);
+    auto raid = run(RaidRecheckLine(s.portText(), password, s.host()), &context);
+    QList<qint64> clients;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            clients = childProcesses("plink");
+            return clients.size() == 2;
+        },
+        20000));
+
+    QStringList passwordFiles;
+    for (qint64 pid : clients) {
+        const QByteArray raw = readProc(pid, "cmdline");
+        QVERIFY(!raw.isEmpty());
+        QVERIFY(!raw.contains(password.toUtf8()));
+        QVERIFY(!raw.contains("Pw-7f3a"));
+        QVERIFY(!readProc(pid, "environ").contains("Pw-7f3a"));
+        const QStringList args = commandLineOf(pid);
+        QCOMPARE(args.size(), 7);
+        QCOMPARE(args.mid(1, 3), (QStringList{"-P", s.portText(), "-pwfile"}));
+        QCOMPARE(args[5], QStringLiteral("root@127.0.0.1"));
+        QVERIFY(args[6] == ProbeCommand || args[6] == RaidCommand);
+        const QString file = args[4];
+        QCOMPARE(QFileInfo(file).absolutePath(), Runner::instance().passwordFolder());
+        QCOMPARE(modeOf(file), 0600);
+        QCOMPARE(modeOf(QFileInfo(file).absolutePath()), 0700);
+        QFile content(file);
+        QVERIFY(content.open(QIODevice::ReadOnly));
+        QCOMPARE(content.readAll(), password.toUtf8() + '\n');
+        passwordFiles << file;
+    }
+    QVERIFY(waitFor(check));
+    QVERIFY(waitFor(raid));
+    for (const QString& file : passwordFiles)
+        QVERIFY2(!QFileInfo::exists(file), qPrintable(file));
+    // The password arrived whole: the login worked.
+    QVERIFY(readOutputFile(CheckTempFileName("pw.example")).hasText);
+    QVERIFY(readOutputFile(RaidTempFileName).text.startsWith("Personalities"));
+}
+
+void TestRunner::hostileValuesReachTheClientWhole()
+{
+    const QString marks = servers_->home() + "/marks";
+    QVERIFY(QDir().mkpath(marks));
+    const auto hostile = [&](const QString& tag) {
+        return QStringLiteral(" ;touch %1/%2a&&touch %1/%2b|touch %1/%2c&touch %1/%2d "
+                              "$(touch %1/%2e)`touch %1/%2f`'\"")
+            .arg(marks, tag);
+    };
+    const QString password = "pw" + hostile("pw");
+    // Relative marks: a shell would make them in the working folder.
+    const QString domain = "dom ;touch m1&&touch m2|touch m3&touch m4 $(touch m5)`touch m6`'\"";
+    QVERIFY(!domainFileNameProblem(domain));
+    FixtureServer& s = servers_->start(FixtureOptions{.password = password});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    // plink reads the number at the start of the port; the rest must not run.
+    const QString port = s.portText() + hostile("port");
+
+    QObject context;
+    auto outcome = run(ServerCheckLine(port, password, s.host(), domain), &context);
+    QVERIFY(waitFor(outcome));
+    QVERIFY2(outcome->result.reason.isEmpty(), qPrintable(outcome->result.reason));
+    QVERIFY(QFileInfo::exists(CheckTempFileName(domain)));
+    const OutputRead out = readOutputFile(CheckTempFileName(domain));
     QVERIFY(out.hasText);
-    qDebug() << out.text << got.reason;
+    QCOMPARE(parseProbeOutput(out.text, QString()).uptime.text, QStringLiteral("1d,1h,57m"));
+    QCOMPARE(QDir(marks).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+}
+
+void TestRunner::hostileHostIsOneArgument()
+{
+    // A hostile host name would be looked up in the DNS by the real plink, so
+    // a recording stand-in takes its place on PATH.
+    const QString bin = servers_->home() + "/bin";
+    const QString records = servers_->home() + "/records";
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
+    writeRecorder(bin + "/plink", records);
+    qputenv("PATH", QFile::encodeName(bin));
+
+    const QString host = "h $(touch x)`touch y`;touch z|w&v'\"";
+    QObject context;
+    auto outcome = run(RaidRecheckLine("22", "pw 1", host), &context);
+    QVERIFY(waitFor(outcome));
+    QVERIFY(outcome->result.started);
+    const QJsonObject record = waitForRecord(records + "/plink.json");
+    const QStringList args = toStringList(record["args"]);
+    QCOMPARE(args.size(), 6);
+    QCOMPARE(args[0], QStringLiteral("-P"));
+    QCOMPARE(args[1], QStringLiteral("22"));
+    QCOMPARE(args[2], QStringLiteral("-pwfile"));
+    QCOMPARE(args[4], "root@" + host);
+    QCOMPARE(args[5], RaidCommand);
+    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 1\n"));
+    QVERIFY(!QFileInfo::exists(args[3])); // gone once the waited client ended
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{RaidTempFileName});
+    QVERIFY(!readOutputFile(RaidTempFileName).hasText);
+}
+
+void TestRunner::clientNotFound()
+{
+    qputenv("PATH", QFile::encodeName(servers_->home()));
+    QObject context;
+    auto outcome = run(ServerCheckLine("22", "pw", "127.0.0.1", "missing.example"), &context);
+    QVERIFY(!outcome->called); // never from inside RunCommand
+    QVERIFY(waitFor(outcome));
+    QCOMPARE(outcome->calls, 1);
+    QVERIFY(!outcome->result.started);
+    QCOMPARE(outcome->result.reason, QStringLiteral("plink not found"));
+    QVERIFY(!readOutputFile(CheckTempFileName("missing.example")).hasText);
+
+    QString reason;
+    QVERIFY(
+        !Runner::instance().startDetached(InteractiveLoginLine("22", "pw", "127.0.0.1"), &reason));
+    QCOMPARE(reason, QStringLiteral("putty not found"));
+}
+
+void TestRunner::refusedLines_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("reasonPart");
+    QTest::newRow("domain climbs out") << "/../../escaped"
+                                       << "pw"
+                                       << "path separator";
+    QTest::newRow("domain is dot dot") << ".."
+                                       << "pw"
+                                       << "cannot name a file";
+    QTest::newRow("domain holds a line feed") << "a\nb"
+                                              << "pw"
+                                              << "control character";
+    QTest::newRow("password holds a line feed") << "ok.example"
+                                                << "a\nb"
+                                                << "line break";
+}
+
+void TestRunner::refusedLines()
+{
+    QFETCH(QString, domain);
+    QFETCH(QString, password);
+    QFETCH(QString, reasonPart);
+    FixtureServer& s = servers_->start();
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    QVERIFY(QDir().mkpath("~karu~")); // would let "~karu~/../x" reach the parent folder
+
+    QObject context;
+    auto outcome = run(ServerCheckLine(s.portText(), password, s.host(), domain), &context);
+    QVERIFY(!outcome->called);
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QVERIFY(waitFor(outcome));
+    QVERIFY(!outcome->result.started);
+    QVERIFY2(outcome->result.reason.contains(reasonPart), qPrintable(outcome->result.reason));
+    QVERIFY(!readOutputFile(CheckTempFileName(domain)).hasText);
+    QVERIFY(QDir().rmdir("~karu~"));
+    QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QCOMPARE(QDir("..").entryList({"*escaped*"}), QStringList());
+}
+
+void TestRunner::callerGoneEndsItsClient()
+{
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    auto context = std::make_unique<QObject>();
+    auto outcome =
+        run(ServerCheckLine(s.portText(), s.password(), s.host(), "gone.example"), context.get());
+    QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 1; }, 20000));
+    context.reset();
+    QVERIFY(QTest::qWaitFor([] { return Runner::instance().runningCount() == 0; }, 20000));
+    // Nobody reads the output any more, so it is cleared away, and done stays silent.
+    QVERIFY(QTest::qWaitFor([] { return karuFiles().isEmpty(); }, 5000));
+    QTest::qWait(200);
+    QVERIFY(!outcome->called);
+}
+
+void TestRunner::detachedStarts()
+{
+    const QString bin = servers_->home() + "/bin";
+    const QString records = servers_->home() + "/records";
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
+    for (const char* name : {"putty", "plink", "xterm"})
+        writeRecorder(bin + "/" + name, records);
+    qputenv("PATH", QFile::encodeName(bin));
+    Runner::instance().setDetachedPasswordGrace(1s);
+
+    // putty shows its own window.
+    QString reason;
+    QVERIFY(Runner::instance().startDetached(InteractiveLoginLine("2222", "pw 2", "h;x"), &reason));
+    QJsonObject record = waitForRecord(records + "/putty.json");
+    QStringList args = toStringList(record["args"]);
+    QCOMPARE(args.size(), 5);
+    QCOMPARE(args[0], QStringLiteral("-P"));
+    QCOMPARE(args[1], QStringLiteral("2222"));
+    QCOMPARE(args[4], QStringLiteral("root@h;x"));
+    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 2\n"));
+    const QString puttyPasswordFile = args[3];
+    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(puttyPasswordFile); }, 10000));
+
+    // The console client goes into a terminal window: xterm when there is no
+    // x-terminal-emulator, the desktop's choice when there is one.
+    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 3", "h"), &reason));
+    record = waitForRecord(records + "/xterm.json");
+    args = toStringList(record["args"]);
+    QCOMPARE(args.size(), 8);
+    QCOMPARE(args.mid(0, 2), (QStringList{"-e", bin + "/plink"}));
+    QCOMPARE(args[7], VerificationCommand);
+    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 3\n"));
+    const QString plinkPasswordFile = args[5];
+    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(plinkPasswordFile); }, 10000));
+
+    writeRecorder(bin + "/x-terminal-emulator", records);
+    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 4", "h"), &reason));
+    record = waitForRecord(records + "/x-terminal-emulator.json");
+    QCOMPARE(toStringList(record["args"]).mid(0, 2), (QStringList{"-e", bin + "/plink"}));
+    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 4\n"));
+}
+
+void TestRunner::detachedConsoleWithoutTerminal()
+{
+    const QString bin = servers_->home() + "/bin";
+    QVERIFY(QDir().mkpath(bin));
+    writeRecorder(bin + "/plink", servers_->home());
+    qputenv("PATH", QFile::encodeName(bin));
+    const QString before = Runner::instance().passwordFolder();
+    const int filesBefore = before.isEmpty() ? 0 : int(QDir(before).entryList(QDir::Files).size());
+    QString reason;
+    QVERIFY(!Runner::instance().startDetached(VerificationLine("22", "pw", "h"), &reason));
+    QVERIFY2(reason.contains("terminal"), qPrintable(reason));
+    const QString after = Runner::instance().passwordFolder();
+    QCOMPARE(after.isEmpty() ? 0 : int(QDir(after).entryList(QDir::Files).size()), filesBefore);
 }
 
 QTEST_GUILESS_MAIN(TestRunner)
