@@ -1,0 +1,503 @@
+#include "MonitorTestKit.h"
+
+#include "app/Module.h"
+#include "maintenance/ServerMain.h"
+#include "monitor/CheckServerFrm.h"
+#include "probe/CommandLine.h"
+#include "probe/Runner.h"
+#include "support/FixtureServers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+
+const QByteArray HealthyMdstat = "Personalities : [raid1]\n"
+                                 "md0 : active raid1 sdb1[1] sda1[0]\n"
+                                 "      1048512 blocks [2/2] [UU]\n\n"
+                                 "unused devices: <none>\n";
+const QByteArray DegradedMdstat = "Personalities : [raid1]\n"
+                                  "md0 : active raid1 sda1[0]\n"
+                                  "      1048512 blocks [2/1] [U_]\n\n"
+                                  "unused devices: <none>\n";
+
+// One change of a row's Status text, with the window's state at that moment.
+struct StatusChange {
+    int row;
+    QString text;
+    bool refreshEnabled;
+    bool skipEnabled;
+    int running;
+};
+
+} // namespace
+
+// Check cycles end to end: the real plink against fixture servers on loopback.
+class TestCheckCycle : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void threeServersOneRefusing();
+    void secondCycleKeepsEarlierCells();
+    void closeRequest_data();
+    void closeRequest();
+    void fifthTickDuringCycleStartsNothing();
+    void skipEndsRunningRows();
+    void removedServerGoesOffline();
+    void unstartableClientGoesOffline();
+    void boundedChecksWaitTheirTurn();
+    void maintenanceRebuildsAndRestarts();
+
+private:
+    FixtureServer& startServer(const QString& domain, FixtureOptions options = {},
+                               const QString& raidStatus = {});
+    FixtureOptions slow(std::chrono::milliseconds delay);
+    void makeMain();
+    void watchStatus();
+    QStringList statusTexts(int row) const;
+    bool isIdle();
+    QStringList leftoverTempFiles() const;
+
+    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<Main> main;
+    QList<StatusChange> changes;
+    QHash<int, QString> lastStatus;
+    int endCalls = 0;
+};
+
+void TestCheckCycle::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestCheckCycle::init()
+{
+    module().reset();
+    endCalls = 0;
+    changes.clear();
+    lastStatus.clear();
+    env = std::make_unique<FixtureServers>();
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+}
+
+void TestCheckCycle::cleanup()
+{
+    main.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    env.reset();
+    module().reset();
+}
+
+FixtureServer& TestCheckCycle::startServer(const QString& domain, FixtureOptions options,
+                                           const QString& raidStatus)
+{
+    FixtureServer& server = env->start(options);
+    if (env->ok())
+        env->addToServersFile(server, domain, raidStatus);
+    return server;
+}
+
+FixtureOptions TestCheckCycle::slow(std::chrono::milliseconds delay)
+{
+    FixtureOptions options;
+    options.mode = FixtureMode::Slow;
+    options.delay = delay;
+    return options;
+}
+
+void TestCheckCycle::makeMain()
+{
+    main = std::make_unique<Main>();
+    main->setEndProgram([this] { ++endCalls; });
+    main->show();
+    watchStatus();
+}
+
+// Logs every change of a Status text as it happens.
+void TestCheckCycle::watchStatus()
+{
+    QAbstractItemModel* model = main->grid().widget()->model();
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                for (int tableRow = from.row(); tableRow <= to.row(); ++tableRow) {
+                    if (from.column() > kit::Status || to.column() < kit::Status)
+                        continue;
+                    const int row = tableRow + 1;
+                    const QString text = kit::text(*main, row, kit::Status);
+                    if (text == lastStatus.value(row))
+                        continue;
+                    lastStatus[row] = text;
+                    changes.append({row, text, kit::button(*main, "RefreshBut")->isEnabled(),
+                                    kit::button(*main, "SkipBut")->isEnabled(),
+                                    Runner::instance().runningCount()});
+                }
+            });
+    connect(model, &QAbstractItemModel::rowsRemoved, this, [this] { lastStatus.clear(); });
+}
+
+QStringList TestCheckCycle::statusTexts(int row) const
+{
+    QStringList texts;
+    for (const StatusChange& change : changes) {
+        if (change.row == row)
+            texts << change.text;
+    }
+    return texts;
+}
+
+bool TestCheckCycle::isIdle()
+{
+    return !module().busy && kit::button(*main, "RefreshBut")->isEnabled() &&
+           !kit::button(*main, "SkipBut")->isEnabled() && main->grid().mousePointer() == 0;
+}
+
+QStringList TestCheckCycle::leftoverTempFiles() const
+{
+    return QDir(env->workDir()).entryList({"~karu*"}, QDir::Files | QDir::Hidden);
+}
+
+void TestCheckCycle::threeServersOneRefusing()
+{
+    FixtureServer& a = startServer("a.example", slow(1500ms), QString::fromLatin1(HealthyMdstat));
+    a.setUptime(123456);
+    a.setMdstat(HealthyMdstat);
+    a.setBackupReport("0\n", QByteArray("2026-12-08 03:00\n"));
+    FixtureServer& b = startServer("b.example", slow(4000ms), QString::fromLatin1(HealthyMdstat));
+    b.setUptime(7400);
+    b.setMdstat(DegradedMdstat);
+    b.setBackupReport("2\n");
+    FixtureOptions refusing;
+    refusing.mode = FixtureMode::RefuseLogin;
+    startServer("c.example", refusing);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+
+    makeMain();
+    main->Form_Activate();
+    QCOMPARE(main->grid().mousePointer(), 11);
+
+    // Both slow rows wait on their clients at the same time.
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == ">Pending..." &&
+                                 kit::text(*main, 2, kit::Status) == ">Pending..." &&
+                                 Runner::instance().runningCount() >= 2,
+                             20000);
+    // a and c are done while b still runs: the window is still checking.
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
+                                 kit::text(*main, 3, kit::Status) == "!!!Offline!!!",
+                             20000);
+    QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral(">Pending..."));
+    QVERIFY(module().busy);
+    QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+    QVERIFY(kit::button(*main, "SkipBut")->isEnabled());
+    QCOMPARE(main->grid().mousePointer(), 11);
+    QCOMPARE(kit::back(*main, 2, kit::Server), kit::Yellow);
+
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    for (int row = 1; row <= 3; ++row) {
+        QCOMPARE(statusTexts(row).value(0), QStringLiteral(">Pending..."));
+        QCOMPARE(statusTexts(row).size(), 2);
+        QCOMPARE(kit::back(*main, row, kit::Server), kit::White);
+    }
+    // Until the last verdict the cycle was open.
+    for (const StatusChange& change : std::as_const(changes)) {
+        QVERIFY(!change.refreshEnabled);
+        QVERIFY(change.skipEnabled);
+    }
+
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::back(*main, 1, kit::Status), kit::White);
+    QCOMPARE(kit::fore(*main, 1, kit::Status), kit::Black);
+    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), QString());
+    QCOMPARE(kit::text(*main, 1, kit::Uptime), QStringLiteral("1d,10h,17m"));
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
+    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::White);
+    QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::Black);
+    QCOMPARE(kit::text(*main, 1, kit::Backup), QStringLiteral("2026-12-08 03:00\n "));
+    QCOMPARE(kit::back(*main, 1, kit::Backup), kit::White);
+    QCOMPARE(kit::fore(*main, 1, kit::Backup), kit::Black);
+
+    QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::text(*main, 2, kit::Uptime), QStringLiteral("2h,3m"));
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("DIRTY!!!"));
+    QCOMPARE(kit::back(*main, 2, kit::Raid), kit::Red);
+    QCOMPARE(kit::fore(*main, 2, kit::Raid), kit::White);
+    QCOMPARE(kit::text(*main, 2, kit::Backup), QStringLiteral("Time Unknown "));
+    QCOMPARE(kit::back(*main, 2, kit::Backup), kit::Red);
+    QCOMPARE(kit::fore(*main, 2, kit::Backup), kit::White);
+
+    QCOMPARE(kit::text(*main, 3, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(kit::back(*main, 3, kit::Status), kit::Red);
+    QCOMPARE(kit::fore(*main, 3, kit::Status), kit::White);
+    QCOMPARE(kit::cell(*main, 3, kit::Status)->toolTip(), QStringLiteral("Access denied"));
+    for (int col : {kit::Uptime, kit::Raid, kit::Backup}) {
+        QCOMPARE(kit::text(*main, 3, col), QString());
+        QVERIFY(!kit::back(*main, 3, col).isValid());
+    }
+
+    QCOMPARE(leftoverTempFiles(), QStringList());
+    QCOMPARE(endCalls, 0);
+}
+
+void TestCheckCycle::secondCycleKeepsEarlierCells()
+{
+    FixtureServer& a = startServer("a.example");
+    a.setUptime(60);
+    FixtureServer& b = startServer("b.example");
+    b.setUptime(90061);
+    b.setMdstat(DegradedMdstat);
+    b.setBackupReport("1\n", QByteArray("yesterday\n"));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::text(*main, 2, kit::Uptime), QStringLiteral("1d,1h,1m"));
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    QCOMPARE(kit::back(*main, 2, kit::Raid), kit::Yellow);
+    QCOMPARE(kit::text(*main, 2, kit::Backup), QStringLiteral("yesterday\n "));
+
+    env->stop(b); // its port is closed now
+    changes.clear();
+    QTest::mouseClick(kit::button(*main, "RefreshBut"), Qt::LeftButton);
+    QVERIFY(module().busy);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    QCOMPARE(statusTexts(2), (QStringList{">Pending...", "!!!Offline!!!"}));
+    QCOMPARE(kit::cell(*main, 2, kit::Status)->toolTip(), QStringLiteral("Connection refused"));
+    QCOMPARE(kit::text(*main, 2, kit::Uptime), QStringLiteral("1d,1h,1m"));
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    QCOMPARE(kit::back(*main, 2, kit::Raid), kit::Yellow);
+    QCOMPARE(kit::text(*main, 2, kit::Backup), QStringLiteral("yesterday\n "));
+    QCOMPARE(kit::back(*main, 2, kit::Backup), kit::Red);
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::text(*main, 1, kit::Uptime), QStringLiteral("1m"));
+    QCOMPARE(kit::back(*main, 2, kit::Server), kit::White);
+}
+
+void TestCheckCycle::closeRequest_data()
+{
+    QTest::addColumn<bool>("duringCycle");
+    QTest::newRow("during a cycle") << true;
+    QTest::newRow("idle") << false;
+}
+
+void TestCheckCycle::closeRequest()
+{
+    QFETCH(bool, duringCycle);
+    startServer("a.example").setUptime(3600);
+    startServer("b.example", slow(duringCycle ? 120s : 0s));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    if (!duringCycle) {
+        QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+        QVERIFY(main->close());
+        QVERIFY(!main->isVisible());
+        QCOMPARE(endCalls, 1);
+        QVERIFY(!module().quitPending);
+        return;
+    }
+
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
+                                 kit::text(*main, 2, kit::Status) == ">Pending..." &&
+                                 Runner::instance().runningCount() == 1,
+                             20000);
+    QVERIFY(!main->close());
+    QVERIFY(main->isVisible());
+    QVERIFY(module().quitPending);
+    QCOMPARE(endCalls, 0);
+    // The client was ended; its check closes the cycle and so ends the program.
+    QTRY_COMPARE_WITH_TIMEOUT(endCalls, 1, 20000);
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(kit::back(*main, 2, kit::Server), kit::White);
+    // Ending the program left the window as it was: no idle state was entered.
+    QVERIFY(module().busy);
+    QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+}
+
+void TestCheckCycle::fifthTickDuringCycleStartsNothing()
+{
+    startServer("a.example").setUptime(3600);
+    startServer("b.example", slow(120s));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
+                                 kit::text(*main, 2, kit::Status) == ">Pending...",
+                             20000);
+    changes.clear();
+    for (int tick = 1; tick <= 4; ++tick) {
+        main->Timer1_Timer();
+        QCOMPARE(module().tickCounter, tick);
+    }
+    main->Timer1_Timer();
+    QCOMPARE(module().tickCounter, 0);
+    QTest::qWait(200); // a started cycle would have repainted and re-checked row 1 by now
+    QCOMPARE(kit::back(*main, 1, kit::Server), kit::White);
+    QCOMPARE(statusTexts(1), QStringList());
+    QCOMPARE(Runner::instance().runningCount(), 1);
+
+    QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+    // The count started again at the due tick: four more ticks start nothing.
+    for (int tick = 1; tick <= 4; ++tick)
+        main->Timer1_Timer();
+    QVERIFY(isIdle());
+    main->Timer1_Timer();
+    QVERIFY(module().busy);
+    QVERIFY(!kit::button(*main, "RefreshBut")->isEnabled());
+    QVERIFY(kit::button(*main, "SkipBut")->isEnabled());
+    QCOMPARE(kit::back(*main, 1, kit::Server), kit::Yellow);
+    QTRY_COMPARE_WITH_TIMEOUT(kit::text(*main, 2, kit::Status), QStringLiteral(">Pending..."),
+                              20000);
+    QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+}
+
+void TestCheckCycle::skipEndsRunningRows()
+{
+    startServer("a.example").setUptime(3600);
+    startServer("b.example", slow(120s));
+    startServer("c.example", slow(120s));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
+                                 kit::text(*main, 2, kit::Status) == ">Pending..." &&
+                                 kit::text(*main, 3, kit::Status) == ">Pending..." &&
+                                 Runner::instance().runningCount() == 2,
+                             20000);
+    QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    for (int row : {2, 3}) {
+        QCOMPARE(kit::text(*main, row, kit::Status), QStringLiteral("!!!Offline!!!"));
+        QCOMPARE(kit::back(*main, row, kit::Status), kit::Red);
+        QVERIFY(!kit::cell(*main, row, kit::Status)->toolTip().isEmpty());
+        QCOMPARE(kit::back(*main, row, kit::Server), kit::White);
+    }
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(leftoverTempFiles(), QStringList());
+}
+
+void TestCheckCycle::removedServerGoesOffline()
+{
+    startServer("a.example").setUptime(60);
+    startServer("b.example").setUptime(120);
+    startServer("c.example").setUptime(180);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    // Another view removes b after the grid was filled, before its check reads the file.
+    QVERIFY(kit::removeRecord("b.example"));
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+
+    QCOMPARE(main->grid().rows(), 4);
+    QCOMPARE(kit::text(*main, 2, kit::Server), QStringLiteral("b.example"));
+    QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(kit::cell(*main, 2, kit::Status)->toolTip(), CheckServerFrm::NotInTableReason);
+    for (int col : {kit::Uptime, kit::Raid, kit::Backup})
+        QCOMPARE(kit::text(*main, 2, col), QString());
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::text(*main, 1, kit::Uptime), QStringLiteral("1m"));
+    QCOMPARE(kit::text(*main, 3, kit::Status), QStringLiteral("Online"));
+    QCOMPARE(kit::text(*main, 3, kit::Uptime), QStringLiteral("3m"));
+    QCOMPARE(statusTexts(1), (QStringList{">Pending...", "Online"}));
+    QCOMPARE(statusTexts(3), (QStringList{">Pending...", "Online"}));
+    QCOMPARE(kit::raidStatusOf("a.example"), QString());
+    QCOMPARE(leftoverTempFiles(), QStringList());
+}
+
+void TestCheckCycle::unstartableClientGoesOffline()
+{
+    // The first row's client is never started: its domain cannot name the
+    // check's output file. The row still gets its verdict and the cycle closes.
+    QVERIFY(kit::addRecord("bad/name", "127.0.0.1", QString::number(env->closedPort())));
+    startServer("b.example", slow(1500ms)).setUptime(60);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
+    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), *domainFileNameProblem("bad/name"));
+    QCOMPARE(statusTexts(2), (QStringList{">Pending...", "Online"}));
+    for (const StatusChange& change : std::as_const(changes))
+        QVERIFY2(!change.refreshEnabled, qPrintable(change.text));
+}
+
+void TestCheckCycle::boundedChecksWaitTheirTurn()
+{
+    startServer("a.example", slow(1000ms)).setUptime(60);
+    startServer("b.example").setUptime(120);
+    startServer("c.example").setUptime(180);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->setMaxRunningChecks(1);
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    // One at a time, in row order; a queued row kept the cycle open.
+    QStringList order;
+    for (const StatusChange& change : std::as_const(changes)) {
+        order << QStringLiteral("%1 %2").arg(change.row).arg(change.text);
+        QVERIFY(change.running <= 1);
+        QVERIFY(!change.refreshEnabled);
+    }
+    QCOMPARE(order, (QStringList{"1 >Pending...", "1 Online", "2 >Pending...", "2 Online",
+                                 "3 >Pending...", "3 Online"}));
+}
+
+void TestCheckCycle::maintenanceRebuildsAndRestarts()
+{
+    startServer("a.example").setUptime(60);
+    FixtureServer& b = startServer("b.example", slow(120s));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
+                                 kit::text(*main, 2, kit::Status) == ">Pending...",
+                             20000);
+
+    bool sawMaintenance = false;
+    bool wasModal = false;
+    int runningWhileOpen = -1;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        sawMaintenance = qobject_cast<ServerMain*>(dialog) != nullptr;
+        wasModal = dialog && dialog->isModal();
+        // What the maintenance window would do: a new server, b gone.
+        kit::addRecord("c.example", "127.0.0.1", b.portText(), b.password());
+        kit::removeRecord("b.example");
+        QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 10000);
+        runningWhileOpen = Runner::instance().runningCount();
+        if (dialog)
+            dialog->close();
+    });
+    QTest::mouseClick(kit::button(*main, "MenuBut"), Qt::LeftButton);
+    QVERIFY(sawMaintenance);
+    QVERIFY(wasModal);
+    QCOMPARE(runningWhileOpen, 0); // Skip ended b's client before the window showed
+
+    // Activation rebuilt the grid from the file and started a new cycle.
+    QCOMPARE(main->grid().rows(), 3);
+    QCOMPARE(kit::text(*main, 1, kit::Server), QStringLiteral("a.example"));
+    QCOMPARE(kit::text(*main, 2, kit::Server), QStringLiteral("c.example"));
+    QCOMPARE(kit::text(*main, 1, kit::Uptime), QString());
+    QVERIFY(module().busy);
+    QVERIFY(kit::button(*main, "SkipBut")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(kit::text(*main, 1, kit::Status), QStringLiteral("Online"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(kit::text(*main, 2, kit::Status), QStringLiteral(">Pending..."),
+                              20000);
+    QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+}
+
+QTEST_MAIN(TestCheckCycle)
+#include "TestCheckCycle.moc"
