@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -24,6 +25,29 @@ QString baseFolder()
 QString errnoText()
 {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+const QString FolderPrefix = QStringLiteral("vemo-pw-");
+
+// Folders of earlier runs of this program that ended without clearing up
+// (killed, crashed): ours by owner, and their process is gone.
+void removeStaleFolders(const QString& base)
+{
+    const QFileInfoList entries =
+        QDir(base).entryInfoList({FolderPrefix + QStringLiteral("*-*")}, QDir::Dirs | QDir::Hidden);
+    for (const QFileInfo& entry : entries) {
+        if (entry.isSymLink() || entry.ownerId() != ::getuid())
+            continue;
+        bool number = false;
+        const qint64 pid = entry.fileName()
+                               .mid(FolderPrefix.size())
+                               .section(QLatin1Char('-'), 0, 0)
+                               .toLongLong(&number);
+        if (!number || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            QDir(entry.filePath()).removeRecursively();
+    }
 }
 
 } // namespace
@@ -47,8 +71,12 @@ bool PasswordFiles::ensureFolder(QString* problem)
 {
     if (!folder_.isEmpty() && QFileInfo(folder_).isDir())
         return true;
-    // mkdtemp creates the folder with mode 0700 under an unguessable name.
-    QByteArray pattern = QFile::encodeName(baseFolder() + QStringLiteral("/vemo-pw-XXXXXX"));
+    const QString base = baseFolder();
+    removeStaleFolders(base);
+    // mkdtemp creates the folder with mode 0700 under an unguessable name; the
+    // process id in it tells a later run whether its owner is still alive.
+    QByteArray pattern = QFile::encodeName(base + QLatin1Char('/') + FolderPrefix +
+                                           QString::number(::getpid()) + QStringLiteral("-XXXXXX"));
     if (!::mkdtemp(pattern.data())) {
         *problem = QStringLiteral("cannot create the password folder: ") + errnoText();
         return false;

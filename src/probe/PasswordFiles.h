@@ -5,7 +5,9 @@
 
 // Private files that hand a password to a client through -pwfile: one folder
 // of mode 0700 per program run, created on first use, each file of mode 0600
-// holding the password as its first line.
+// holding the password as its first line. Creating the folder also removes
+// the folders that earlier runs of this program left behind when they were
+// killed.
 class PasswordFiles
 {
 public:

@@ -8,7 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -55,6 +57,7 @@ private slots:
     void readRefusesNamesOutsideWorkingDirectory();
 
     void passwordFiles();
+    void staleFoldersOfDeadRunsGo();
     void passwordFileProblems_data();
     void passwordFileProblems();
 
@@ -291,6 +294,41 @@ void TestProbeFiles::passwordFiles()
     files.removeAll();
     QVERIFY(!QFileInfo::exists(folder));
     QVERIFY(files.folder().isEmpty());
+}
+
+void TestProbeFiles::staleFoldersOfDeadRunsGo()
+{
+    QProcess ended;
+    ended.start("/bin/true");
+    QVERIFY(ended.waitForFinished());
+    const qint64 deadPid = ended.processId() ? ended.processId() : 0;
+    QProcess alive;
+    alive.start("/bin/sleep", {"60"});
+    QVERIFY(alive.waitForStarted());
+
+    const QString base = work_->path();
+    const QString stale = base + QStringLiteral("/vemo-pw-%1-abcdef").arg(deadPid);
+    const QString live = base + QStringLiteral("/vemo-pw-%1-abcdef").arg(alive.processId());
+    const QString other = base + "/vemo-pw-notanumber-abcdef";
+    for (const QString& folder : {stale, live, other}) {
+        QVERIFY(QDir().mkpath(folder));
+        writeBytes(folder + "/pw-1", "old\n");
+    }
+
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(base));
+    PasswordFiles files;
+    const auto written = files.write("pw");
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+    alive.kill();
+    alive.waitForFinished();
+
+    QVERIFY(written.problem.isEmpty());
+    QVERIFY(files.folder().startsWith(base + QStringLiteral("/vemo-pw-%1-").arg(::getpid())));
+    if (deadPid > 0 && ::kill(pid_t(deadPid), 0) != 0)
+        QVERIFY(!QFileInfo::exists(stale));
+    QVERIFY(QFileInfo::exists(live + "/pw-1"));
+    QVERIFY(QFileInfo::exists(other + "/pw-1"));
 }
 
 void TestProbeFiles::passwordFileProblems_data()
