@@ -84,29 +84,33 @@ private:
     MessageBox::Handler previous_;
 };
 
-// Runs action on the first visible modal dialog of type T once it is shown
-// (from the event loop of its exec), then closes it with reject() if the
-// action left it open. Returns a flag that tells whether the action ran.
-template <typename T> std::shared_ptr<bool> whenModal(std::function<void(T&)> action)
+// Runs an action on the first visible modal dialog of type T once it shows
+// (from inside its exec), then closes it with reject() if the action left it
+// open. Watching stops when the watch is destroyed.
+class ModalWatch
 {
-    auto ran = std::make_shared<bool>(false);
-    auto* timer = new QTimer;
-    timer->setInterval(20);
-    auto triesLeft = std::make_shared<int>(500);
-    QObject::connect(timer, &QTimer::timeout, [timer, ran, action, triesLeft] {
-        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (dialog && dialog->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            *ran = true;
+public:
+    template <typename T> static std::unique_ptr<ModalWatch> on(std::function<void(T&)> action)
+    {
+        auto watch = std::unique_ptr<ModalWatch>(new ModalWatch);
+        ModalWatch* self = watch.get();
+        QObject::connect(&self->timer_, &QTimer::timeout, [self, action] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            self->timer_.stop();
+            self->ran_ = true;
             action(*dialog);
             if (dialog->isVisible())
                 dialog->reject();
-        } else if (--*triesLeft <= 0) {
-            timer->stop();
-            timer->deleteLater();
-        }
-    });
-    timer->start();
-    return ran;
-}
+        });
+        self->timer_.start(10);
+        return watch;
+    }
+    bool ran() const { return ran_; }
+
+private:
+    ModalWatch() = default;
+    QTimer timer_;
+    bool ran_ = false;
+};
