@@ -1,0 +1,93 @@
+// Draws the maintenance window and the add/edit dialog with sample servers
+// and saves them as PNG files: screenshots <output folder>.
+
+#include "maintenance/AddServer.h"
+#include "maintenance/ServerMain.h"
+#include "store/Passwords.h"
+#include "store/Servers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cstdio>
+
+namespace
+{
+
+bool seed(const QString& fileName)
+{
+    Servers view(fileName);
+    const struct {
+        const char *domain, *host, *port;
+    } servers[] = {{"mail.quillfern.test", "127.0.0.1", "2222"},
+                   {"backup.quillfern.test", "", ""},
+                   {"db1.quillfern.test", "127.0.0.2", "22"},
+                   {"web.quillfern.test", "", "2200"}};
+    for (const auto& server : servers) {
+        view.AddNew();
+        view.buffer().domain = QString::fromLatin1(server.domain);
+        view.buffer().serverHost = QString::fromLatin1(server.host);
+        view.buffer().sshPort = QString::fromLatin1(server.port);
+        view.buffer().serverPassword = ScramblePassword("sample");
+        if (!view.Update().ok())
+            return false;
+    }
+    return true;
+}
+
+bool save(QWidget& widget, const QString& path)
+{
+    QTest::qWait(200);
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
+    QTemporaryDir work;
+    if (!work.isValid() || !QDir::setCurrent(work.path()) || !seed(QStringLiteral("Servers.mdb")))
+        return 1;
+
+    ServerMain window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    auto* list = window.findChild<QListWidget*>(QStringLiteral("ServersSpeedList"));
+    const QList<QListWidgetItem*> items =
+        list->findItems(QStringLiteral("mail.quillfern.test"), Qt::MatchExactly);
+    if (items.isEmpty())
+        return 1;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(items.first()).center());
+    if (!save(window, out + QStringLiteral("/maintenance.png")))
+        return 1;
+
+    QLabel selected;
+    AddServer dialog(&selected);
+    dialog.beginAdd();
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog))
+        return 1;
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("DomainBox")),
+                     QStringLiteral("files.quillfern.test"));
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("SSHPortBox")),
+                     QStringLiteral("2222"));
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("PasswordBox")),
+                     QStringLiteral("sample"));
+    return save(dialog, out + QStringLiteral("/addserver.png")) ? 0 : 1;
+}
