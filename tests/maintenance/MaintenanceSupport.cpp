@@ -42,7 +42,7 @@ QStringList tabOrder(QWidget* first, int count)
     return names;
 }
 
-Workspace::Workspace(Terminal terminal)
+Workspace::Workspace(Terminal terminal, Folders folders, Client client)
 {
     for (const QTemporaryDir* dir : {&home_, &puttyDir_, &work_, &bin_, &record_}) {
         if (!dir->isValid())
@@ -50,17 +50,22 @@ Workspace::Workspace(Terminal terminal)
     }
     if (!ok())
         return;
-    previousHome_ = qgetenv("HOME");
-    previousPuttyDir_ = qgetenv("PUTTYDIR");
     previousPath_ = qgetenv("PATH");
-    qputenv("HOME", QFile::encodeName(home_.path()));
-    qputenv("PUTTYDIR", QFile::encodeName(puttyDir_.path()));
+    terminal_ = terminal == Terminal::Present;
     // With no terminal the stand-ins' folder is all there is on PATH.
     qputenv("PATH", terminal == Terminal::Present
                         ? QFile::encodeName(bin_.path()) + ':' + previousPath_
                         : QFile::encodeName(bin_.path()));
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(work_.path());
+    if (folders == Folders::Own) {
+        restoreFolders_ = true;
+        previousHome_ = qgetenv("HOME");
+        previousPuttyDir_ = qgetenv("PUTTYDIR");
+        qputenv("HOME", QFile::encodeName(home_.path()));
+        qputenv("PUTTYDIR", QFile::encodeName(puttyDir_.path()));
+        previousDir_ = QDir::currentPath();
+        QDir::setCurrent(work_.path());
+    }
+    serversFile_ = QDir::current().filePath(QStringLiteral("Servers.mdb"));
 
     const QByteArray record = QFile::encodeName(record_.path());
     // plink: keeps its arguments and the password file's content, then ends;
@@ -77,7 +82,8 @@ Workspace::Workspace(Terminal terminal)
         "  shift\n"
         "done\n"
         "/bin/mv \"$out/plink.args.part\" \"$out/plink.args\"\n";
-    // The terminal: keeps its arguments, then runs what follows -e.
+    // The terminal: keeps its arguments, runs what follows -e and keeps what
+    // it printed.
     const QByteArray term =
         "#!/bin/sh\n"
         "out='" +
@@ -87,8 +93,9 @@ Workspace::Workspace(Terminal terminal)
         "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out/terminal.args\"; done\n"
         "[ \"$1\" = -e ] || exit 1\n"
         "shift\n"
-        "exec \"$@\"\n";
-    if (!writeScript(QStringLiteral("plink"), plink))
+        "\"$@\" < /dev/null > \"$out/terminal.out.part\" 2>&1\n"
+        "/bin/mv \"$out/terminal.out.part\" \"$out/terminal.out\"\n";
+    if (client == Client::StandIn && !writeScript(QStringLiteral("plink"), plink))
         return;
     if (terminal == Terminal::Present) {
         writeScript(QStringLiteral("x-terminal-emulator"), term);
@@ -98,12 +105,13 @@ Workspace::Workspace(Terminal terminal)
 
 Workspace::~Workspace()
 {
-    if (previousDir_.isEmpty())
+    if (!previousPath_.isNull())
+        qputenv("PATH", previousPath_);
+    if (!restoreFolders_)
         return;
     QDir::setCurrent(previousDir_);
     qputenv("HOME", previousHome_);
     qputenv("PUTTYDIR", previousPuttyDir_);
-    qputenv("PATH", previousPath_);
 }
 
 bool Workspace::writeScript(const QString& name, const QByteArray& body)
@@ -120,7 +128,7 @@ bool Workspace::writeScript(const QString& name, const QByteArray& body)
 
 QString Workspace::serversFile() const
 {
-    return work_.filePath(QStringLiteral("Servers.mdb"));
+    return serversFile_;
 }
 
 bool Workspace::seed(const QList<ServerRecord>& records)
@@ -184,7 +192,10 @@ QByteArray Workspace::fileBytes() const
 bool Workspace::waitForPlink(int timeoutMs) const
 {
     const QString done = record_.filePath(QStringLiteral("plink.args"));
-    return QTest::qWaitFor([&] { return QFile::exists(done); }, timeoutMs);
+    const QString terminalDone = record_.filePath(QStringLiteral("terminal.out"));
+    return QTest::qWaitFor(
+        [&] { return QFile::exists(done) && (!terminal_ || QFile::exists(terminalDone)); },
+        timeoutMs);
 }
 
 namespace
@@ -209,6 +220,17 @@ QStringList argumentLines(const QString& path)
 QStringList Workspace::plinkArguments() const
 {
     return argumentLines(record_.filePath(QStringLiteral("plink.args")));
+}
+
+bool Workspace::waitForTerminal(int timeoutMs) const
+{
+    const QString done = record_.filePath(QStringLiteral("terminal.out"));
+    return QTest::qWaitFor([&] { return QFile::exists(done); }, timeoutMs);
+}
+
+QByteArray Workspace::terminalOutput() const
+{
+    return readAll(record_.filePath(QStringLiteral("terminal.out")));
 }
 
 QByteArray Workspace::plinkPasswordFile() const

@@ -33,7 +33,14 @@ class Workspace
 {
 public:
     enum class Terminal { Present, Missing };
-    explicit Workspace(Terminal terminal = Terminal::Present);
+    // Own: a temporary HOME, PUTTYDIR and working folder of its own. Kept:
+    // those of the caller (a FixtureServers made before), only PATH changes.
+    enum class Folders { Own, Kept };
+    // StandIn: a plink that records what it was given and contacts nothing.
+    // Real: the installed plink, for runs against fixture servers on loopback.
+    enum class Client { StandIn, Real };
+    explicit Workspace(Terminal terminal = Terminal::Present, Folders folders = Folders::Own,
+                       Client client = Client::StandIn);
     ~Workspace();
     Workspace(const Workspace&) = delete;
     Workspace& operator=(const Workspace&) = delete;
@@ -49,18 +56,24 @@ public:
     std::optional<QList<ServerRecord>> stored() const;
     QByteArray fileBytes() const;
 
-    // What the stand-in plink was started with, once it has run: its
-    // arguments, and the content of the file given after -pwfile.
+    // What the stand-in plink was started with, once it (and the terminal
+    // around it) has ended: its arguments, and the content of the file given
+    // after -pwfile.
     bool waitForPlink(int timeoutMs = 15000) const;
     QStringList plinkArguments() const;
     QByteArray plinkPasswordFile() const;
     QStringList terminalArguments() const;
+    // What the client printed in the stand-in terminal, once it has ended.
+    bool waitForTerminal(int timeoutMs = 15000) const;
+    QByteArray terminalOutput() const;
 
 private:
     bool writeScript(const QString& name, const QByteArray& body);
 
     QTemporaryDir home_, puttyDir_, work_, bin_, record_;
-    QString previousDir_;
+    QString previousDir_, serversFile_;
+    bool restoreFolders_ = false;
+    bool terminal_ = true;
     QByteArray previousHome_, previousPuttyDir_, previousPath_;
     QString error_;
 };

@@ -1,0 +1,131 @@
+// The maintenance window opened from the monitor window, with the real plink
+// against fixture SSH servers on 127.0.0.1.
+
+#include "MaintenanceSupport.h"
+
+#include "app/Module.h"
+#include "maintenance/AddServer.h"
+#include "maintenance/ServerMain.h"
+#include "monitor/Main.h"
+#include "monitor/ServersGrid.h"
+#include "probe/Runner.h"
+#include "support/FixtureServers.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+class TestMaintenanceMonitor : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void addedServerJoinsTheGridAndACycleStarts();
+
+private:
+    QAbstractButton* mainButton(const char* name) const
+    {
+        return main_->findChild<QAbstractButton*>(QLatin1String(name));
+    }
+    bool idle() const
+    {
+        return !module().busy && mainButton("RefreshBut")->isEnabled() &&
+               !mainButton("SkipBut")->isEnabled();
+    }
+
+    std::unique_ptr<FixtureServers> env_;
+    std::unique_ptr<Workspace> workspace_;
+    std::unique_ptr<MessageLog> messages_;
+    std::unique_ptr<Main> main_;
+};
+
+void TestMaintenanceMonitor::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestMaintenanceMonitor::init()
+{
+    module().reset();
+    env_ = std::make_unique<FixtureServers>(); // HOME, PUTTYDIR, working folder
+    QVERIFY2(env_->ok(), qPrintable(env_->error()));
+    // Only a stand-in terminal around the real plink.
+    workspace_ = std::make_unique<Workspace>(Workspace::Terminal::Present, Workspace::Folders::Kept,
+                                             Workspace::Client::Real);
+    QVERIFY2(workspace_->ok(), qPrintable(workspace_->error()));
+    messages_ = std::make_unique<MessageLog>();
+}
+
+void TestMaintenanceMonitor::cleanup()
+{
+    main_.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    messages_.reset();
+    workspace_.reset();
+    env_.reset();
+    module().reset();
+}
+
+void TestMaintenanceMonitor::addedServerJoinsTheGridAndACycleStarts()
+{
+    FixtureServer& first = env_->start();
+    QVERIFY(env_->addToServersFile(first, QStringLiteral("first.test")));
+    FixtureOptions options;
+    options.password = QStringLiteral("second-pw");
+    FixtureServer& second = env_->start(options);
+    QVERIFY2(env_->ok(), qPrintable(env_->error()));
+
+    main_ = std::make_unique<Main>();
+    main_->setEndProgram([] {});
+    main_->show();
+    main_->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(idle() && main_->grid().textMatrix(1, 1) == "Online", 20000);
+    QCOMPARE(main_->grid().rows(), 2);
+
+    QStringList listedAfterAdd;
+    std::unique_ptr<ModalWatch> addWatch;
+    auto maintenance = ModalWatch::on<ServerMain>([&](ServerMain& window) {
+        addWatch = ModalWatch::on<AddServer>([&](AddServer& dialog) {
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("DomainBox"), "Second.test");
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("ServerHostBox"), second.host());
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("SSHPortBox"), second.portText());
+            QTest::keyClicks(dialog.findChild<QLineEdit*>("PasswordBox"), second.password());
+            QTest::mouseClick(dialog.addBut(), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>("AddServerBut"), Qt::LeftButton);
+        auto* list = window.findChild<QListWidget*>("ServersSpeedList");
+        for (int i = 0; i < list->count(); ++i)
+            listedAfterAdd << list->item(i)->text();
+        QTest::mouseClick(window.findChild<QPushButton*>("DoneBut"), Qt::LeftButton);
+    });
+    QTest::mouseClick(mainButton("MenuBut"), Qt::LeftButton);
+    QVERIFY(maintenance->ran());
+    QVERIFY(addWatch && addWatch->ran());
+    QCOMPARE(messages_->requests().size(), 0);
+    QCOMPARE(listedAfterAdd, (QStringList{"first.test", "second.test"}));
+
+    // Back in the monitor window: the grid is rebuilt and a cycle runs.
+    QCOMPARE(main_->grid().rows(), 3);
+    QCOMPARE(main_->grid().textMatrix(1, 0), QStringLiteral("first.test"));
+    QCOMPARE(main_->grid().textMatrix(2, 0), QStringLiteral("second.test"));
+    QVERIFY(module().busy);
+    QVERIFY(!mainButton("RefreshBut")->isEnabled());
+    QVERIFY(mainButton("SkipBut")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(idle(), 20000);
+    QCOMPARE(main_->grid().textMatrix(2, 1), QStringLiteral("Online"));
+    QCOMPARE(main_->grid().textMatrix(1, 1), QStringLiteral("Online"));
+
+    // The verification run logged in to the new server in its terminal.
+    QVERIFY(workspace_->waitForTerminal(20000));
+    QVERIFY2(workspace_->terminalOutput().contains("Server Verified!"),
+             workspace_->terminalOutput().constData());
+}
+
+QTEST_MAIN(TestMaintenanceMonitor)
+#include "TestMaintenanceMonitor.moc"
