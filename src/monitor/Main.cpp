@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFont>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableWidget>
@@ -29,6 +30,17 @@ constexpr int DesignHeight = 4275;
 constexpr int DesignLeft = 9240;
 constexpr int DesignTop = 3315;
 
+// The window's texts were sized for an 8.25 point sans serif of Arial's metrics.
+QFont windowFont()
+{
+    QFont font;
+    font.setFamilies(
+        {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("Arial")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(8.25);
+    return font;
+}
+
 struct ControlPlace {
     int left, top, width, height;
 };
@@ -42,6 +54,7 @@ Main::Main(const QString& fileName, QWidget* parent)
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Quillfern Remote Server Monitor v0.5"));
     setWindowIcon(monitorIcon());
+    setFont(windowFont());
     buildControls();
     move(toPixelsX(DesignLeft), toPixelsY(DesignTop));
     resize(toPixelsX(DesignWidth), toPixelsY(DesignHeight));
