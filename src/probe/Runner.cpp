@@ -56,6 +56,7 @@ struct Runner::Private {
     std::chrono::milliseconds detachedGrace = DetachedPasswordGrace;
     PasswordFiles passwords;
     QList<Run*> runs;
+    bool quitHooked = false;
 };
 
 Runner& Runner::instance()
@@ -66,8 +67,7 @@ Runner& Runner::instance()
 
 Runner::Runner(QObject* parent) : QObject(parent), d(new Private)
 {
-    if (auto* app = QCoreApplication::instance())
-        connect(app, &QCoreApplication::aboutToQuit, this, &Runner::shutdown);
+    hookApplicationQuit();
 }
 
 Runner::~Runner()
@@ -78,25 +78,37 @@ Runner::~Runner()
 
 void Runner::shutdown()
 {
-    // Clients still running belong to a program that is ending: stop them,
-    // then no password file may outlive it.
+    // Clients still running belong to a program that is ending: stop them
+    // all, then clear away their unread output and every password file.
     const QList<Run*> runs = d->runs;
+    d->runs.clear();
     for (Run* run : runs) {
         run->ended = true;
         disconnect(run->contextGone);
         run->process->disconnect(this);
-        if (run->process->state() != QProcess::NotRunning) {
+        if (run->process->state() != QProcess::NotRunning)
             run->process->terminate();
-            if (!run->process->waitForFinished(int(KillGrace.count()))) {
-                run->process->kill();
-                run->process->waitForFinished(int(KillGrace.count()));
-            }
+    }
+    for (Run* run : runs) {
+        if (!run->process->waitForFinished(int(KillGrace.count()))) {
+            run->process->kill();
+            run->process->waitForFinished(int(KillGrace.count()));
         }
+        removeUnreadOutput(run->outputFile);
         delete run->process;
         delete run;
     }
-    d->runs.clear();
     d->passwords.removeAll();
+}
+
+void Runner::hookApplicationQuit()
+{
+    if (d->quitHooked)
+        return;
+    if (auto* app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, this, &Runner::shutdown);
+        d->quitHooked = true;
+    }
 }
 
 void Runner::post(QObject* context, std::function<void(const RunResult&)> done,
@@ -149,6 +161,7 @@ void Runner::RunCommand(const CommandLine& line, QObject* context,
     const QString executable = QStandardPaths::findExecutable(line.program);
     if (executable.isEmpty())
         return refuse(QStringLiteral("%1 not found").arg(line.program));
+    hookApplicationQuit();
     const PasswordFiles::Written password = d->passwords.write(line.password);
     if (!password.problem.isEmpty())
         return refuse(password.problem);
@@ -289,6 +302,7 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
         prefix = {QStringLiteral("-e"), executable};
     }
 
+    hookApplicationQuit();
     const PasswordFiles::Written password = d->passwords.write(line.password);
     if (!password.problem.isEmpty())
         return fail(password.problem);

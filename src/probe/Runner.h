@@ -64,6 +64,7 @@ private:
     void post(QObject* context, std::function<void(const RunResult&)> done, const RunResult& result,
               const QString& outputFile);
     void removeUnreadOutput(const QString& outputFile);
+    void hookApplicationQuit();
     void endRun(Run* run);
     void failToStart(Run* run);
     void finish(Run* run, int exitCode, bool crashed);

@@ -168,6 +168,7 @@ private slots:
     void callerGoneEndsItsClient();
     void detachedStarts();
     void detachedConsoleWithoutTerminal();
+    void shutdownEndsClientsAndClearsUp();
 
 private:
     std::unique_ptr<FixtureServers> servers_;
@@ -202,10 +203,14 @@ void TestRunner::cleanup()
 
 void TestRunner::cleanupTestCase()
 {
-    const QString folder = Runner::instance().passwordFolder();
     Runner::instance().shutdown();
-    QVERIFY(!folder.isEmpty());
-    QVERIFY(!QFileInfo::exists(folder));
+    QCOMPARE(Runner::instance().passwordFolder(), QString());
+    // No password folder of this process is left anywhere.
+    const QString pattern = QStringLiteral("vemo-pw-%1-*").arg(::getpid());
+    for (const QString& base : {QDir::tempPath(), qEnvironmentVariable("XDG_RUNTIME_DIR")}) {
+        if (!base.isEmpty())
+            QCOMPARE(QDir(base).entryList({pattern}, QDir::Dirs), QStringList());
+    }
 }
 
 void TestRunner::checksSideBySideGiveVerdicts()
@@ -360,7 +365,7 @@ void TestRunner::passwordNeverOnACommandLine()
 {
     const QString password = QString::fromUtf8("Pw-7f3a k\xc3\xa4;$(x)`y`'\"");
     FixtureServer& s = servers_->start(
-        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 2s});
+        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 4s});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
 
     QObject context;
@@ -594,6 +599,29 @@ void TestRunner::detachedConsoleWithoutTerminal()
     QVERIFY2(reason.contains("terminal"), qPrintable(reason));
     const QString after = Runner::instance().passwordFolder();
     QCOMPARE(after.isEmpty() ? 0 : int(QDir(after).entryList(QDir::Files).size()), filesBefore);
+}
+
+void TestRunner::shutdownEndsClientsAndClearsUp()
+{
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    QObject context;
+    auto check =
+        run(ServerCheckLine(s.portText(), s.password(), s.host(), "quit.example"), &context);
+    auto raid = run(RaidRecheckLine(s.portText(), s.password(), s.host()), &context);
+    QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 2; }, 20000));
+    const QString folder = Runner::instance().passwordFolder();
+    QVERIFY(QFileInfo::exists(folder));
+    QVERIFY(QFileInfo::exists(CheckTempFileName("quit.example")));
+
+    Runner::instance().shutdown();
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QCOMPARE(childProcesses("plink"), QList<qint64>());
+    QVERIFY(!QFileInfo::exists(folder));
+    QCOMPARE(karuFiles(), QStringList());
+    QTest::qWait(200);
+    QVERIFY(!check->called);
+    QVERIFY(!raid->called);
 }
 
 QTEST_GUILESS_MAIN(TestRunner)
