@@ -14,6 +14,11 @@ struct RunResult {
     // A short reason when the run failed, from the client's standard error or
     // from the runner ("Connection refused", "Access denied", "host key not yet
     // trusted", "timed out after 120 s", "plink not found"); may be empty.
+    // Others: "host key differs from the trusted one", "stopped before it
+    // finished" (TerminateProcesses), the client's own fatal error, and for a
+    // line that is refused before anything starts, why (a domain that cannot
+    // name a file, a password holding a line break). Meant for the case that
+    // the output file is empty; a run that succeeded may still carry one.
     QString reason;
 };
 
