@@ -422,13 +422,25 @@ void TestRunner::hostileValuesReachTheClientWhole()
     // Relative marks: a shell would make them in the working folder.
     const QString domain = "dom ;touch m1&&touch m2|touch m3&touch m4 $(touch m5)`touch m6`'\"";
     QVERIFY(!domainFileNameProblem(domain));
-    FixtureServer& s = servers_->start(FixtureOptions{.password = password});
+    FixtureServer& s = servers_->start(
+        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 3s});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     // plink reads the number at the start of the port; the rest must not run.
     const QString port = s.portText() + hostile("port");
 
     QObject context;
     auto outcome = run(ServerCheckLine(port, password, s.host(), domain), &context);
+    QList<qint64> clients;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            clients = childProcesses("plink");
+            return !clients.isEmpty();
+        },
+        20000));
+    const QStringList args = commandLineOf(clients.first());
+    QCOMPARE(args.size(), 7);
+    QCOMPARE(args.mid(1),
+             (QStringList{"-P", port, "-pwfile", args[4], "root@127.0.0.1", ProbeCommand}));
     QVERIFY(waitFor(outcome));
     QVERIFY2(outcome->result.reason.isEmpty(), qPrintable(outcome->result.reason));
     QVERIFY(QFileInfo::exists(CheckTempFileName(domain)));
