@@ -110,6 +110,7 @@ void Main::buildControls()
     connect(SkipBut_, &QPushButton::clicked, this, &Main::SkipBut_Click);
     connect(MenuBut_, &QPushButton::clicked, this, &Main::MenuBut_Click);
     connect(Timer1_, &QTimer::timeout, this, &Main::Timer1_Timer);
+    connect(grid_, &ServersGrid::DblClick, this, &Main::ServersGrid_DblClick);
     Timer1_->start();
 }
 

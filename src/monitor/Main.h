@@ -12,6 +12,7 @@ class QCheckBox;
 class QPushButton;
 class QTimer;
 class ServersGrid;
+struct RunResult;
 
 // The monitor window: one grid row per server, the check cycle and its timer,
 // Refresh, Skip and the way to the maintenance window.
@@ -45,6 +46,8 @@ public:
     void RefreshBut_Click();
     void SkipBut_Click();
     void MenuBut_Click();
+    // Column 0 opens an interactive login, column 3 re-reads the RAID state.
+    void ServersGrid_DblClick();
 
     // The last check of a cycle calls this: the program ends if a close is
     // pending, otherwise the window becomes idle.
@@ -56,6 +59,10 @@ protected:
 
 private:
     void buildControls();
+    void interactiveLogin();
+    void raidRecheck();
+    void raidRecheckEnded(int row, const QString& domain, const RunResult& result);
+    int rowOfDomain(int row, const QString& domain) const;
     void abandonCycle();
     int toPixelsX(int twips) const;
     int toPixelsY(int twips) const;

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QString>
+
+// How a newly read RAID text differs from the accepted one, line by line, for
+// the details of the question that offers to accept it: "  " marks a line
+// both have, "- " one only the accepted text has, "+ " one only the new text has.
+QString raidDifference(const QString& reference, const QString& text);

@@ -1,0 +1,401 @@
+#include "MonitorTestKit.h"
+
+#include "app/MessageBox.h"
+#include "app/Module.h"
+#include "probe/CommandLine.h"
+#include "probe/Runner.h"
+#include "support/FixtureServers.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace
+{
+
+const QByteArray HealthyMdstat = "Personalities : [raid1]\n"
+                                 "md0 : active raid1 sdb1[1] sda1[0]\n"
+                                 "      1048512 blocks [2/2] [UU]\n\n"
+                                 "unused devices: <none>\n";
+const QByteArray DegradedMdstat = "Personalities : [raid1]\n"
+                                  "md0 : active raid1 sda1[0]\n"
+                                  "      1048512 blocks [2/1] [U_]\n\n"
+                                  "unused devices: <none>\n";
+
+} // namespace
+
+// Double-clicks on the monitor grid: the interactive login through a stand-in
+// putty on PATH, the RAID re-check through the real plink against fixture
+// servers, with the message boxes answered by the test.
+class TestGridActions : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void firstRecheckWithoutReference_data();
+    void firstRecheckWithoutReference();
+    void textEqualToTheReference();
+    void changedTextDeclinedKeepsTheReference();
+    void unreachableServer();
+    void otherCellsDoNothing_data();
+    void otherCellsDoNothing();
+    void raidCellOfAnOfflineRow();
+    void secondRecheckWhileOneRuns();
+    void loginStartsPutty_data();
+    void loginStartsPutty();
+    void loginWithoutRecordStartsNothing();
+
+private:
+    FixtureServer& startServer(const QString& domain, FixtureOptions options = {},
+                               const QString& raidStatus = {});
+    void startMonitor();
+    void doubleClick(int row, int col);
+    QStringList puttyCalls() const;
+
+    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<Main> main;
+    std::unique_ptr<QTemporaryDir> bin;
+    QByteArray savedPath;
+    QList<MessageBox::Request> boxes;
+    QList<int> answers; // given in order; OK or No once they run out
+    MessageBox::Handler savedHandler;
+};
+
+void TestGridActions::initTestCase()
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TestGridActions::init()
+{
+    module().reset();
+    boxes.clear();
+    answers.clear();
+    env = std::make_unique<FixtureServers>();
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+
+    // A stand-in putty first on PATH: it logs its arguments and the password
+    // it was handed, and opens nothing.
+    bin = std::make_unique<QTemporaryDir>();
+    QVERIFY(bin->isValid());
+    const QString script = bin->filePath("putty");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/bin/sh\n"
+               "pw=$(cat \"$4\" 2>/dev/null)\n"
+               "printf '%s|%s|%s|%s|%s|%s\\n' \"$#\" \"$1\" \"$2\" \"$3\" \"$5\" \"$pw\" >> \"" +
+               QFile::encodeName(bin->filePath("calls.log")) + "\"\n");
+    file.close();
+    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+    savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin->path()) + ':' + savedPath);
+
+    savedHandler = MessageBox::setHandler([this](const MessageBox::Request& request) {
+        boxes.append(request);
+        if (!answers.isEmpty())
+            return answers.takeFirst();
+        return request.code == MessageBox::Question ? int(MessageBox::No) : int(MessageBox::Ok);
+    });
+}
+
+void TestGridActions::cleanup()
+{
+    main.reset();
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    MessageBox::setHandler(savedHandler);
+    qputenv("PATH", savedPath);
+    bin.reset();
+    env.reset();
+    module().reset();
+}
+
+FixtureServer& TestGridActions::startServer(const QString& domain, FixtureOptions options,
+                                            const QString& raidStatus)
+{
+    FixtureServer& server = env->start(options);
+    if (env->ok())
+        env->addToServersFile(server, domain, raidStatus);
+    return server;
+}
+
+// Shows the monitor and waits for its first cycle to end.
+void TestGridActions::startMonitor()
+{
+    main = std::make_unique<Main>();
+    main->setEndProgram([] {});
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
+}
+
+void TestGridActions::doubleClick(int row, int col)
+{
+    QTableWidget* table = main->grid().widget();
+    const QPoint centre = table->visualRect(table->model()->index(row - 1, col)).center();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, centre);
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, centre);
+}
+
+QStringList TestGridActions::puttyCalls() const
+{
+    QFile file(bin->filePath("calls.log"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+}
+
+void TestGridActions::firstRecheckWithoutReference_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("cellText");
+    QTest::addColumn<QColor>("cellBack");
+    QTest::addColumn<QColor>("cellFore");
+    QTest::newRow("yes") << int(MessageBox::Yes) << QString::fromLatin1(HealthyMdstat) << "Clean"
+                         << kit::White << kit::Black;
+    QTest::newRow("no") << int(MessageBox::No) << "Dirty!!!"
+                        << "DIRTY!!!" << kit::Red << kit::White;
+}
+
+void TestGridActions::firstRecheckWithoutReference()
+{
+    QFETCH(int, answer);
+    QFETCH(QString, stored);
+    QFETCH(QString, cellText);
+    QFETCH(QColor, cellBack);
+    QFETCH(QColor, cellFore);
+    startServer("a.example").setMdstat(HealthyMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Not Verified"));
+
+    answers = {answer};
+    doubleClick(1, kit::Raid);
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral(">Pending..."));
+    QVERIFY(module().raidRecheck);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QString::fromLatin1(HealthyMdstat));
+    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes[0].code, int(MessageBox::Question));
+    QCOMPARE(boxes[0].details,
+             QStringLiteral("No RAID text has been accepted for this server yet."));
+    QCOMPARE(kit::raidStatusOf("a.example"), stored);
+    QCOMPARE(kit::text(*main, 1, kit::Raid), cellText);
+    QCOMPARE(kit::back(*main, 1, kit::Raid), cellBack);
+    QCOMPARE(kit::fore(*main, 1, kit::Raid), cellFore);
+    QCOMPARE(main->grid().row(), 1);
+    QCOMPARE(main->grid().col(), int(kit::Raid));
+    QVERIFY(!QFile::exists(RaidTempFileName));
+
+    // Against "Dirty!!!" (or the accepted text) the next re-check asks again
+    // or informs; accepting now stores the text.
+    answers = {int(MessageBox::Yes)};
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes.size(), 2);
+    QCOMPARE(boxes[1].code,
+             stored == "Dirty!!!" ? int(MessageBox::Question) : int(MessageBox::Information));
+    QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
+    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::White);
+    QVERIFY(puttyCalls().isEmpty());
+}
+
+void TestGridActions::textEqualToTheReference()
+{
+    startServer("a.example", {}, QString::fromLatin1(DegradedMdstat)).setMdstat(DegradedMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
+    // Whatever a check painted, the re-check paints anew.
+    main->grid().setRow(1);
+    main->grid().setCol(kit::Raid);
+    main->grid().setCellBackColor(Colours::Yellow);
+
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].code, int(MessageBox::Information));
+    QCOMPARE(boxes[0].text, QString::fromLatin1(DegradedMdstat));
+    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
+    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::White);
+    QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::Black);
+    QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(DegradedMdstat));
+}
+
+void TestGridActions::changedTextDeclinedKeepsTheReference()
+{
+    startServer("a.example", {}, QString::fromLatin1(HealthyMdstat)).setMdstat(DegradedMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("DIRTY!!!"));
+
+    answers = {int(MessageBox::No)};
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].code, int(MessageBox::Question));
+    QCOMPARE(boxes[0].text, QString::fromLatin1(DegradedMdstat));
+    // The details say what changed against the accepted text.
+    QVERIFY(boxes[0].details.contains("\n-       1048512 blocks [2/2] [UU]\n"));
+    QVERIFY(boxes[0].details.contains("\n+       1048512 blocks [2/1] [U_]\n"));
+    QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("DIRTY!!!"));
+    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::Red);
+    QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::White);
+}
+
+void TestGridActions::unreachableServer()
+{
+    FixtureServer& server = startServer("a.example", {}, "accepted text");
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+    env->stop(server); // now a closed port
+
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].text, QStringLiteral("Unable to connect to server."));
+    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes[0].code, int(MessageBox::Critical));
+    QCOMPARE(boxes[0].details, QStringLiteral("Connection refused"));
+    QVERIFY(!QFile::exists(RaidTempFileName));
+    QCOMPARE(QDir::current().entryList({"~karu*"}, QDir::Files | QDir::Hidden), QStringList());
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral(">Pending..."));
+    QCOMPARE(kit::raidStatusOf("a.example"), QStringLiteral("accepted text"));
+}
+
+void TestGridActions::otherCellsDoNothing_data()
+{
+    QTest::addColumn<int>("col");
+    QTest::newRow("status") << int(kit::Status);
+    QTest::newRow("uptime") << int(kit::Uptime);
+    QTest::newRow("backup") << int(kit::Backup);
+}
+
+void TestGridActions::otherCellsDoNothing()
+{
+    QFETCH(int, col);
+    startServer("a.example");
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QStringList before;
+    for (int c = 0; c < 5; ++c)
+        before << kit::text(*main, 1, c);
+
+    doubleClick(1, col);
+    QCOMPARE(main->grid().col(), col); // the click reached the cell
+    QTest::qWait(300);                 // time for a client that should not exist
+    QVERIFY(!module().raidRecheck);
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(puttyCalls().isEmpty());
+    for (int c = 0; c < 5; ++c)
+        QCOMPARE(kit::text(*main, 1, c), before[c]);
+}
+
+void TestGridActions::raidCellOfAnOfflineRow()
+{
+    FixtureOptions refusing;
+    refusing.mode = FixtureMode::RefuseLogin;
+    startServer("a.example", refusing);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
+
+    doubleClick(1, kit::Raid);
+    QCOMPARE(main->grid().col(), int(kit::Raid));
+    QVERIFY(!module().raidRecheck);
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QString());
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QTest::qWait(300);
+    QVERIFY(boxes.isEmpty());
+}
+
+void TestGridActions::secondRecheckWhileOneRuns()
+{
+    FixtureOptions slow;
+    slow.mode = FixtureMode::Slow;
+    slow.delay = 1500ms;
+    startServer("a.example", slow).setMdstat(HealthyMdstat);
+    startServer("b.example").setMdstat(DegradedMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+
+    doubleClick(1, kit::Raid);
+    QVERIFY(module().raidRecheck);
+    doubleClick(2, kit::Raid);
+    QCOMPARE(main->grid().row(), 2);
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    QCOMPARE(Runner::instance().runningCount(), 1);
+
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes.size(), 1);
+    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    QCOMPARE(kit::raidStatusOf("b.example"), QString());
+}
+
+void TestGridActions::loginStartsPutty_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<bool>("withHostAndPort");
+    QTest::newRow("offline row, own host and port") << "down.example" << true;
+    // Port 22 and the domain as host; localhost keeps the cycle on loopback.
+    QTest::newRow("empty host and port") << "localhost" << false;
+}
+
+void TestGridActions::loginStartsPutty()
+{
+    QFETCH(QString, domain);
+    QFETCH(bool, withHostAndPort);
+    const QString port = QString::number(env->closedPort());
+    QVERIFY(kit::addRecord(domain, withHostAndPort ? "127.0.0.1" : "", withHostAndPort ? port : "",
+                           "s3cret pw"));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
+
+    // Each double-click opens one more client.
+    doubleClick(1, kit::Server);
+    doubleClick(1, kit::Server);
+    QTRY_COMPARE_WITH_TIMEOUT(puttyCalls().size(), 2, 20000);
+    const QString expected =
+        QStringLiteral("5|-P|%1|-pwfile|root@%2|s3cret pw")
+            .arg(withHostAndPort ? port : "22", withHostAndPort ? "127.0.0.1" : domain);
+    QCOMPARE(puttyCalls(), (QStringList{expected, expected}));
+    QVERIFY(boxes.isEmpty());
+    QVERIFY(!module().raidRecheck);
+}
+
+void TestGridActions::loginWithoutRecordStartsNothing()
+{
+    QVERIFY(kit::addRecord("a.example", "127.0.0.1", QString::number(env->closedPort())));
+    QVERIFY(kit::addRecord("b.example", "127.0.0.1", QString::number(env->closedPort())));
+    startMonitor();
+    // A row whose domain matches no record of the window's view.
+    main->grid().setTextMatrix(1, kit::Server, "ghost.example");
+    doubleClick(1, kit::Server);
+    QCOMPARE(main->grid().col(), int(kit::Server));
+    QTest::qWait(500);
+    QVERIFY(puttyCalls().isEmpty());
+    // The other row still works.
+    doubleClick(2, kit::Server);
+    QTRY_COMPARE_WITH_TIMEOUT(puttyCalls().size(), 1, 20000);
+    QVERIFY(puttyCalls()[0].endsWith("|root@127.0.0.1|pw"));
+}
+
+QTEST_MAIN(TestGridActions)
+#include "TestGridActions.moc"
