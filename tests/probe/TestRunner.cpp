@@ -67,7 +67,9 @@ QList<qint64> childProcesses(const QByteArray& name)
         // Zombies are clients that ended and wait to be reaped.
         if (fields.size() < 2 || fields[0] == "Z" || fields[1].toLongLong() != ::getpid())
             continue;
-        if (readProc(pid, "comm").trimmed() == name)
+        // A client caught in the middle of its exec already has its new name
+        // but not yet its arguments; it counts once they are there.
+        if (readProc(pid, "comm").trimmed() == name && !readProc(pid, "cmdline").isEmpty())
             found << pid;
     }
     return found;
