@@ -58,6 +58,7 @@ private:
         if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
             return false;
         switch (key.key()) {
+        case Qt::Key_Delete: // an editing key, though X11 gives it the text DEL
         case Qt::Key_Return:
         case Qt::Key_Enter:
         case Qt::Key_Escape:

@@ -19,9 +19,9 @@ QChar portKey(QChar typed);
 enum class Kind { Name, Port };
 
 // Applies a filter to the keys typed into a line edit. Keys without text
-// (arrows, Delete), shortcuts with Ctrl, Alt or Meta, and the dialog keys
-// Enter, Esc and Tab pass untouched so that editing and the dialog's
-// default and cancel buttons keep working.
+// (arrows), Delete (whatever text it carries), shortcuts with Ctrl, Alt or
+// Meta, and the dialog keys Enter, Esc and Tab pass untouched so that editing
+// and the dialog's default and cancel buttons keep working.
 void install(QLineEdit* edit, Kind kind);
 
 } // namespace KeyFilters

@@ -179,6 +179,12 @@ void TestAddServer::typingIntoThePortBox()
     QTest::keyClick(port, Qt::Key_Left);
     QTest::keyClick(port, Qt::Key_Delete);
     QCOMPARE(port->text(), QStringLiteral("2234"));
+    // On X11 the Delete key comes with the text DEL (0x7f); it is an editing
+    // key, not a typed character, and must still delete.
+    QTest::keyClick(port, Qt::Key_Home);
+    QKeyEvent x11Delete(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+    QApplication::sendEvent(port, &x11Delete);
+    QCOMPARE(port->text(), QStringLiteral("234"));
 }
 
 void TestAddServer::pastedTextIsNotFiltered()
