@@ -131,12 +131,16 @@ void Main::Form_Load()
 void Main::Form_Activate()
 {
     // The rows are about to be renumbered: checks still out belong to the old grid.
-    abandonCycle();
+    const bool cycleWasOpen = abandonCycle();
     grid_->setRows(1);
     servers_.Refresh();
-    // An empty (or unreadable) table: the title row only, and no cycle.
-    if (!servers_.MoveFirst().ok())
+    // An empty (or unreadable) table: the title row only, and no cycle. A
+    // cycle cut short above has no check left to close it, so it closes here.
+    if (!servers_.MoveFirst().ok()) {
+        if (cycleWasOpen)
+            endCycle();
         return;
+    }
     while (!servers_.Eof()) {
         grid_->addItem(servers_.Domain());
         servers_.MoveNext();
@@ -224,9 +228,11 @@ void Main::endCycle()
     grid_->setMousePointer(ServersGrid::DefaultPointer);
 }
 
-void Main::abandonCycle()
+bool Main::abandonCycle()
 {
+    const bool open = cycle_ && (cycle_->running() > 0 || cycle_->queued() > 0);
     delete cycle_;
+    return open;
 }
 
 void Main::Timer1_Timer()

@@ -63,7 +63,8 @@ private:
     void raidRecheck();
     void raidRecheckEnded(int row, const QString& domain, const RunResult& result);
     int rowOfDomain(int row, const QString& domain) const;
-    void abandonCycle();
+    // Drops the checks of the cycle; true when some had not finished.
+    bool abandonCycle();
     int toPixelsX(int twips) const;
     int toPixelsY(int twips) const;
     int outerHeight() const; // twips

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
 #include <memory>
 
@@ -56,6 +57,7 @@ private slots:
     void unstartableClientGoesOffline();
     void boundedChecksWaitTheirTurn();
     void maintenanceRebuildsAndRestarts();
+    void maintenanceEmptyingTheTableClosesTheCycle();
 
 private:
     FixtureServer& startServer(const QString& domain, FixtureOptions options = {},
@@ -497,6 +499,44 @@ void TestCheckCycle::maintenanceRebuildsAndRestarts()
                               20000);
     QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+}
+
+void TestCheckCycle::maintenanceEmptyingTheTableClosesTheCycle()
+{
+    startServer("a.example", slow(120s));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == ">Pending..." &&
+                                 Runner::instance().runningCount() == 1,
+                             20000);
+
+    bool timedCycleRan = false;
+    QTimer::singleShot(0, this, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        const auto closeDialog = qScopeGuard([dialog] {
+            if (dialog)
+                dialog->close();
+        });
+        // Skip ended the first cycle; a due tick starts the next one while
+        // the window is open, and the last server is removed meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 20000);
+        for (int tick = 0; tick < Main::TicksPerCycle; ++tick)
+            main->Timer1_Timer();
+        QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == ">Pending..." &&
+                                     Runner::instance().runningCount() == 1,
+                                 20000);
+        timedCycleRan = true;
+        QVERIFY(kit::removeRecord("a.example"));
+    });
+    QTest::mouseClick(kit::button(*main, "MenuBut"), Qt::LeftButton);
+    QVERIFY(timedCycleRan);
+
+    // The rebuild cut the timed cycle short and starts none: the window is idle.
+    QCOMPARE(main->grid().rows(), 1);
+    QVERIFY(isIdle());
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    QCOMPARE(leftoverTempFiles(), QStringList());
 }
 
 QTEST_MAIN(TestCheckCycle)
