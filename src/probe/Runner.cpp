@@ -146,6 +146,9 @@ void Runner::RunCommand(const CommandLine& line, QObject* context,
                         std::function<void(const RunResult&)> done)
 {
     const auto refuse = [&](const QString& reason) {
+        // No client writes the output file now; one left over from an
+        // earlier run must not pass for this run's answer.
+        removeUnreadOutput(line.outputFile);
         RunResult result;
         result.reason = reason;
         post(context, std::move(done), result, QString());

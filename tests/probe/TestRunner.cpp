@@ -486,6 +486,12 @@ void TestRunner::hostileHostIsOneArgument()
 void TestRunner::clientNotFound()
 {
     qputenv("PATH", QFile::encodeName(servers_->home()));
+    // What an earlier run of the program left behind when it was killed must
+    // not pass for this run's answer.
+    QFile stale(CheckTempFileName("missing.example"));
+    QVERIFY(stale.open(QIODevice::WriteOnly));
+    QVERIFY(stale.write("93456\n0\nmonday\n") > 0);
+    stale.close();
     QObject context;
     auto outcome = run(ServerCheckLine("22", "pw", "127.0.0.1", "missing.example"), &context);
     QVERIFY(!outcome->called); // never from inside RunCommand
