@@ -6,10 +6,12 @@
 namespace
 {
 
+// The whole text by its length: a NUL inside it (a client passes NUL through
+// to its output, and so into RAID_Status) does not end it.
 QString columnText(sqlite3_stmt* stmt, int column)
 {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return QString::fromUtf8(text ? text : "");
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
 }
 
 QByteArray columnBytes(sqlite3_stmt* stmt, int column)

@@ -103,6 +103,8 @@ void TestServers::recordsKeepTableOrderAndFieldsRoundTrip()
     QString raid;
     for (int line = 0; line < 40; ++line)
         raid += QStringLiteral("md%1 : active raid1 sdb1[1] sda1[0]\n").arg(line);
+    // A client passes NUL through to the output file; the text keeps it.
+    raid += QChar(0) + QStringLiteral("after a NUL\n");
     QVERIFY(raid.size() > 255);
     {
         Servers view(file);
