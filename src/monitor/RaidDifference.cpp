@@ -8,6 +8,10 @@ namespace
 
 const QString DirtyMarker = QStringLiteral("Dirty!!!");
 
+// The comparison keeps a table of (lines before + 1) x (lines after + 1)
+// counts; a server's answer of any length must not make it unbounded.
+constexpr qint64 MaxTableCells = 1'000'000;
+
 // The lines of a text; a final LF ends the last line rather than starting one.
 QStringList linesOf(const QString& text)
 {
@@ -64,6 +68,10 @@ QString raidDifference(const QString& reference, const QString& text)
     const QStringList after = linesOf(text);
     if (before == after)
         return QStringLiteral("The texts differ only in their final line break.");
+    if ((qint64(before.size()) + 1) * (qint64(after.size()) + 1) > MaxTableCells)
+        return QStringLiteral("The texts are too long to compare line by line (%1 and %2 lines).")
+            .arg(before.size())
+            .arg(after.size());
     return QStringLiteral("Compared with the accepted RAID text:\n") +
            lineDiff(before, after).join(QLatin1Char('\n'));
 }
