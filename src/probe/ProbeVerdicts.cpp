@@ -1,6 +1,7 @@
 #include "probe/ProbeVerdicts.h"
 
 #include <cmath>
+#include <limits>
 
 namespace
 {
@@ -13,8 +14,8 @@ bool isDigit(QChar c)
 }
 
 // The decimal number at the start of a text (digits, optionally a point and
-// more digits); 0 when the text does not begin with one or the number is too
-// large to be held.
+// more digits); 0 when the text does not begin with one, infinity when it is
+// too large to be held (it is still not 0).
 double leadingNumber(const QString& text)
 {
     qsizetype end = 0;
@@ -31,8 +32,11 @@ double leadingNumber(const QString& text)
     }
     if (digits == 0)
         return 0;
-    const double value = QStringView(text).left(end).toString().toDouble();
-    return std::isfinite(value) ? value : 0;
+    // Digits with at most one point: the conversion fails only when the
+    // number is out of range.
+    bool ok = false;
+    const double value = QStringView(text).left(end).toDouble(&ok);
+    return ok && std::isfinite(value) ? value : std::numeric_limits<double>::infinity();
 }
 
 QString whole(double value)
@@ -59,7 +63,9 @@ Cut cutAt(const QString& text, QChar sep)
 
 QString uptimeText(const QString& uptimeLine)
 {
-    const double s = leadingNumber(uptimeLine);
+    double s = leadingNumber(uptimeLine);
+    if (!std::isfinite(s))
+        s = 0; // no uptime a machine can have
     const double f = s / 60 / 60 / 24;
     const double days = std::floor(f);
     const double hoursExact = (f - days) * 24;

@@ -73,6 +73,9 @@ void TestProbeVerdicts::parse_data()
                                       << "monday\n " << int(Good) << "Clean" << int(Good);
     QTest::newRow("count 0.5 is not zero") << "60\n0.5\nmonday\n" + Mdstat << Mdstat << "1m"
                                            << "monday\n " << int(Alarm) << "Clean" << int(Good);
+    QTest::newRow("count beyond double range is not zero")
+        << "60\n" + QString(400, QLatin1Char('9')) + "\nmonday\n" + Mdstat << Mdstat << "1m"
+        << "monday\n " << int(Alarm) << "Clean" << int(Good);
     QTest::newRow("count with a sign is not a count")
         << "60\n-1\nmonday\n" + Mdstat << Mdstat << "1m"
         << "N/A" << int(Keep) << "Clean" << int(Good);
