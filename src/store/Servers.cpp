@@ -105,7 +105,8 @@ void Servers::MoveNext()
 
 bool Servers::Eof() const
 {
-    return position_ >= records_.size();
+    // An empty table is at its end from the start, so no walk over it can spin.
+    return records_.isEmpty() || position_ >= records_.size();
 }
 
 bool Servers::hasCurrent() const

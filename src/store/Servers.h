@@ -30,7 +30,7 @@ public:
 
     StoreStatus MoveFirst(); // NoCurrentRecord on an empty table
     void MoveNext();
-    bool Eof() const; // past the last record
+    bool Eof() const; // past the last record; always on an empty table
     bool hasCurrent() const;
     int recordCount() const { return int(records_.size()); }
 
