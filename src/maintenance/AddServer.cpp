@@ -102,7 +102,8 @@ AddServer::AddServer(QLabel* selected, QWidget* parent) : QDialog(parent), selec
         push->setObjectName(QLatin1String(name));
         push->setFont(buttonFont);
         push->setGeometry(twipsRect(this, 6360, top, 1695, 615));
-        push->setAutoDefault(false);
+        // Enter chooses the focused button, else the default one.
+        push->setAutoDefault(true);
         return push;
     };
     AddBut = button("AddBut", QStringLiteral("&Add Server"), 2160);

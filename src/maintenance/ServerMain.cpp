@@ -83,7 +83,8 @@ ServerMain::ServerMain(QWidget* parent) : QDialog(parent)
         auto* push = new QPushButton(text, Frame1);
         push->setObjectName(QLatin1String(name));
         push->setGeometry(twipsRect(this, 240, top, 1575, 495));
-        push->setAutoDefault(false);
+        // Enter chooses the focused button, else the default one.
+        push->setAutoDefault(true);
         return push;
     };
     AddServerBut = button("AddServerBut", QStringLiteral("&Add Server"), 240);

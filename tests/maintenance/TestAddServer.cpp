@@ -335,12 +335,14 @@ void TestAddServer::editWithoutChangesStoresTheSameBytes()
 void TestAddServer::cancelLeavesTheFileUntouched_data()
 {
     QTest::addColumn<bool>("edit");
-    QTest::addColumn<int>("how"); // 0 Cancel button, 1 Esc, 2 the close box
+    // 0 Cancel button, 1 Esc, 2 the close box, 3 Enter on the focused Cancel
+    QTest::addColumn<int>("how");
     for (const bool edit : {false, true}) {
         const char* mode = edit ? "edit" : "add";
         QTest::addRow("%s, cancel button", mode) << edit << 0;
         QTest::addRow("%s, Esc", mode) << edit << 1;
         QTest::addRow("%s, close box", mode) << edit << 2;
+        QTest::addRow("%s, Enter on Cancel", mode) << edit << 3;
     }
 }
 
@@ -361,8 +363,13 @@ void TestAddServer::cancelLeavesTheFileUntouched()
             QTest::mouseClick(open.button("CancelBut"), Qt::LeftButton);
         else if (how == 1)
             QTest::keyClick(domain, Qt::Key_Escape);
-        else
+        else if (how == 2)
             QVERIFY(open.dialog->close());
+        else {
+            // Enter chooses the focused button, not the default one.
+            open.button("CancelBut")->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(open.button("CancelBut"), Qt::Key_Return);
+        }
         QVERIFY(!open.dialog->isVisible());
         QCOMPARE(open.dialog->result(), int(QDialog::Rejected));
         QVERIFY(open.dialog->servers().editMode() == Servers::EditMode::None);

@@ -351,10 +351,11 @@ void TestServerMain::doubleClickEditsOnlyWhileEditIsEnabled()
 
 void TestServerMain::enterEditsAndEscCloses_data()
 {
-    QTest::addColumn<int>("how"); // 0 Esc, 1 Done, 2 the close box
+    QTest::addColumn<int>("how"); // 0 Esc, 1 Done, 2 the close box, 3 Enter on the focused Done
     QTest::newRow("Esc") << 0;
     QTest::newRow("Done") << 1;
     QTest::newRow("close box") << 2;
+    QTest::newRow("Enter on Done") << 3;
 }
 
 void TestServerMain::enterEditsAndEscCloses()
@@ -379,12 +380,19 @@ void TestServerMain::enterEditsAndEscCloses()
     QCOMPARE(title, QStringLiteral("Edit Server"));
     QVERIFY(window_->isVisible());
 
-    if (how == 0)
+    auto noDialog = ModalWatch::on<AddServer>([](AddServer&) {});
+    if (how == 0) {
         QTest::keyClick(mask(), Qt::Key_Escape);
-    else if (how == 1)
+    } else if (how == 1) {
         QTest::mouseClick(button("DoneBut"), Qt::LeftButton);
-    else
+    } else if (how == 2) {
         QVERIFY(window_->close());
+    } else {
+        // Enter chooses the focused button; Edit is the default elsewhere only.
+        button("DoneBut")->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button("DoneBut"), Qt::Key_Return);
+    }
+    QVERIFY(!noDialog->ran());
     QVERIFY(!window_->isVisible());
     QCOMPARE(messages_->requests().size(), 0);
     window_.reset();
@@ -514,7 +522,7 @@ void TestServerMain::controlsAndLayout()
     QCOMPARE(button("DoneBut")->text(), QStringLiteral("&Done"));
     QVERIFY(button("EditServerBut")->isDefault());
     for (const char* name : {"AddServerBut", "RemoveServerBut", "DoneBut"})
-        QVERIFY(!button(name)->isDefault() && !button(name)->autoDefault());
+        QVERIFY(!button(name)->isDefault());
     QCOMPARE(list()->selectionMode(), QAbstractItemView::SingleSelection);
     QCOMPARE(panel()->printFont().pointSizeF(), 8.25);
     QVERIFY(!panel()->printFont().bold());
