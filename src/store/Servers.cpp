@@ -1,5 +1,7 @@
 #include "store/Servers.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -99,7 +101,11 @@ StoreStatus Servers::MoveFirst()
 
 void Servers::MoveNext()
 {
-    if (position_ >= 0 && position_ < records_.size())
+    // Without a current record there is nowhere to go but the end, so that a
+    // walk can never stand still.
+    if (position_ < 0)
+        position_ = records_.size();
+    else if (position_ < records_.size())
         ++position_;
 }
 
@@ -226,11 +232,16 @@ StoreStatus Servers::updateBuffer()
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
         return writeFailure(rc);
+    // The record edited is found by its key, wherever the position went meanwhile.
+    const auto edited = std::find_if(records_.begin(), records_.end(),
+                                     [this](const ServerRecord& r) { return r.id == buffer_.id; });
     if (sqlite3_changes(db_) == 0)
-        return StoreStatus::failure(StoreError::Failed,
-                                    QStringLiteral("The server \"%1\" is no longer in the file.")
-                                        .arg(records_[position_].domain));
-    records_[position_] = buffer_;
+        return StoreStatus::failure(
+            StoreError::Failed,
+            QStringLiteral("The server \"%1\" is no longer in the file.")
+                .arg(edited != records_.end() ? edited->domain : buffer_.domain));
+    if (edited != records_.end())
+        *edited = buffer_;
     return StoreStatus::success();
 }
 
@@ -240,8 +251,6 @@ StoreStatus Servers::Update()
         return StoreStatus::failure(StoreError::Failed, QStringLiteral("Nothing to save."));
     if (buffer_.domain.trimmed().isEmpty())
         return StoreStatus::failure(StoreError::Failed, QStringLiteral("A server needs a domain."));
-    if (editMode_ == EditMode::Editing && !hasCurrent())
-        return noCurrent;
     const StoreStatus status = editMode_ == EditMode::Adding ? insertBuffer() : updateBuffer();
     if (status.ok())
         CancelUpdate();

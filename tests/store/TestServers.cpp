@@ -57,6 +57,7 @@ private slots:
     void lookupComparesValues();
     void viewsSeeOthersChangesOnlyAfterRefresh();
     void duplicateDomainIsRefused();
+    void editSavesTheEditedRecordWhereverTheViewMoved();
     void blankDomainIsRefused();
     void cancelledEditChangesNothing();
     void editOfRecordRemovedElsewhereFails();
@@ -204,6 +205,35 @@ void TestServers::duplicateDomainIsRefused()
     QVERIFY(fresh.FindFirst("dup.example"));
     QCOMPARE(fresh.ServerHost(), QString("host1"));
     QCOMPARE(fresh.ServerPassword(), ScramblePassword("first"));
+}
+
+void TestServers::editSavesTheEditedRecordWhereverTheViewMoved()
+{
+    Servers view(file);
+    QVERIFY(addServer(view, "a.example").ok());
+    QVERIFY(addServer(view, "b.example").ok());
+    QVERIFY(view.FindFirst("b.example"));
+    QVERIFY(view.Edit().ok());
+    view.buffer().raidStatus = "for b";
+    QVERIFY(view.FindFirst("a.example"));
+    QVERIFY(view.Update().ok());
+
+    Servers fresh(file);
+    QVERIFY(fresh.FindFirst("a.example"));
+    QCOMPARE(fresh.RAID_Status(), QString());
+    QVERIFY(fresh.FindFirst("b.example"));
+    QCOMPARE(fresh.RAID_Status(), QString("for b"));
+    QVERIFY(view.FindFirst("a.example"));
+    QCOMPARE(view.RAID_Status(), QString());
+    QVERIFY(view.FindFirst("b.example"));
+    QCOMPARE(view.RAID_Status(), QString("for b"));
+
+    // A walk begun after a missed lookup reaches the end instead of standing still.
+    QVERIFY(!view.FindFirst("none.example"));
+    int steps = 0;
+    for (; !view.Eof() && steps < 10; view.MoveNext())
+        ++steps;
+    QVERIFY(view.Eof());
 }
 
 void TestServers::blankDomainIsRefused()
