@@ -11,6 +11,8 @@ namespace
 int showBox(const MessageBox::Request& request)
 {
     QMessageBox box(QApplication::activeWindow());
+    // Texts may come from a server (a RAID answer): never read them as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.text);
     box.setWindowTitle(request.title);
     if (!request.details.isEmpty())

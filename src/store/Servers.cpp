@@ -219,27 +219,56 @@ StoreStatus Servers::insertBuffer()
 
 StoreStatus Servers::updateBuffer()
 {
+    // The record edited is found by its key, wherever the position went meanwhile.
+    const auto edited = std::find_if(records_.begin(), records_.end(),
+                                     [this](const ServerRecord& r) { return r.id == buffer_.id; });
+    const ServerRecord original = edited != records_.end() ? *edited : ServerRecord{};
+
+    // Only the fields this edit changed are written, so that a view loaded
+    // before another view's save does not put that save's other fields back.
+    QStringList assignments;
+    if (buffer_.domain != original.domain)
+        assignments << QStringLiteral("Domain = :domain");
+    if (buffer_.serverHost != original.serverHost)
+        assignments << QStringLiteral("ServerHost = :host");
+    if (buffer_.sshPort != original.sshPort)
+        assignments << QStringLiteral("SSHPort = :port");
+    if (buffer_.serverPassword != original.serverPassword)
+        assignments << QStringLiteral("ServerPassword = :password");
+    if (buffer_.raidStatus != original.raidStatus)
+        assignments << QStringLiteral("RAID_Status = :raid");
+    if (assignments.isEmpty())
+        assignments << QStringLiteral("ID = ID"); // still tells whether the record exists
+    const QByteArray sql =
+        QStringLiteral("UPDATE Server SET %1 WHERE ID = :id").arg(assignments.join(", ")).toUtf8();
+
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_,
-                                "UPDATE Server SET Domain = ?, ServerHost = ?, SSHPort = ?, "
-                                "ServerPassword = ?, RAID_Status = ? WHERE ID = ?",
-                                -1, &stmt, nullptr);
+    int rc = sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr);
     if (rc == SQLITE_OK) {
-        bindRecord(stmt, buffer_);
-        sqlite3_bind_int64(stmt, 6, buffer_.id);
+        const auto bind = [stmt](const char* name) {
+            return sqlite3_bind_parameter_index(stmt, name);
+        };
+        if (int i = bind(":domain"))
+            bindText(stmt, i, buffer_.domain);
+        if (int i = bind(":host"))
+            bindText(stmt, i, buffer_.serverHost);
+        if (int i = bind(":port"))
+            bindText(stmt, i, buffer_.sshPort);
+        if (int i = bind(":password"))
+            sqlite3_bind_blob(stmt, i, buffer_.serverPassword.constData(),
+                              int(buffer_.serverPassword.size()), SQLITE_TRANSIENT);
+        if (int i = bind(":raid"))
+            bindText(stmt, i, buffer_.raidStatus);
+        sqlite3_bind_int64(stmt, bind(":id"), buffer_.id);
         rc = sqlite3_step(stmt);
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE)
         return writeFailure(rc);
-    // The record edited is found by its key, wherever the position went meanwhile.
-    const auto edited = std::find_if(records_.begin(), records_.end(),
-                                     [this](const ServerRecord& r) { return r.id == buffer_.id; });
     if (sqlite3_changes(db_) == 0)
         return StoreStatus::failure(
             StoreError::Failed,
-            QStringLiteral("The server \"%1\" is no longer in the file.")
-                .arg(edited != records_.end() ? edited->domain : buffer_.domain));
+            QStringLiteral("The server \"%1\" is no longer in the file.").arg(original.domain));
     if (edited != records_.end())
         *edited = buffer_;
     return StoreStatus::success();

@@ -173,6 +173,22 @@ void TestServers::viewsSeeOthersChangesOnlyAfterRefresh()
     QVERIFY(second.FindFirst("one.example"));
     QCOMPARE(second.RAID_Status(), QString("accepted"));
 
+    // A save through a view loaded before another view's save keeps the
+    // fields it did not change as the other view saved them.
+    QVERIFY(second.Edit().ok());
+    second.buffer().sshPort = "2222";
+    QVERIFY(first.FindFirst("one.example"));
+    QVERIFY(first.Edit().ok());
+    first.buffer().raidStatus = "accepted again";
+    QVERIFY(first.Update().ok());
+    QVERIFY(second.Update().ok());
+    {
+        Servers fresh(file);
+        QVERIFY(fresh.FindFirst("one.example"));
+        QCOMPARE(fresh.RAID_Status(), QString("accepted again"));
+        QCOMPARE(fresh.SSHPort(), QString("2222"));
+    }
+
     QVERIFY(first.FindFirst("one.example"));
     QVERIFY(first.Delete().ok());
     QVERIFY(!first.hasCurrent());
