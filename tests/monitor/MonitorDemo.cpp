@@ -9,6 +9,7 @@
 //                                               cycle as FILE, then ends the monitor
 
 #include "support/FixtureServers.h"
+#include "support/SampleMdstat.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -31,15 +32,6 @@ void requestStop(int)
 {
     stopRequested = 1;
 }
-
-const QByteArray HealthyMdstat = "Personalities : [raid1]\n"
-                                 "md0 : active raid1 sdb1[1] sda1[0]\n"
-                                 "      1048512 blocks [2/2] [UU]\n\n"
-                                 "unused devices: <none>\n";
-const QByteArray DegradedMdstat = "Personalities : [raid1]\n"
-                                  "md0 : active raid1 sda1[0]\n"
-                                  "      1048512 blocks [2/1] [U_]\n\n"
-                                  "unused devices: <none>\n";
 
 // The part of the screen that is not the bare root window.
 QImage cropToContent(const QImage& screen)

@@ -6,6 +6,7 @@
 #include "probe/CommandLine.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
+#include "support/SampleMdstat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,15 +19,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-
-const QByteArray HealthyMdstat = "Personalities : [raid1]\n"
-                                 "md0 : active raid1 sdb1[1] sda1[0]\n"
-                                 "      1048512 blocks [2/2] [UU]\n\n"
-                                 "unused devices: <none>\n";
-const QByteArray DegradedMdstat = "Personalities : [raid1]\n"
-                                  "md0 : active raid1 sda1[0]\n"
-                                  "      1048512 blocks [2/1] [U_]\n\n"
-                                  "unused devices: <none>\n";
 
 // One change of a row's Status text, with the window's state at that moment.
 struct StatusChange {

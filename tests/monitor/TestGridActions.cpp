@@ -5,6 +5,7 @@
 #include "probe/CommandLine.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
+#include "support/SampleMdstat.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,20 +15,6 @@
 #include <memory>
 
 using namespace std::chrono_literals;
-
-namespace
-{
-
-const QByteArray HealthyMdstat = "Personalities : [raid1]\n"
-                                 "md0 : active raid1 sdb1[1] sda1[0]\n"
-                                 "      1048512 blocks [2/2] [UU]\n\n"
-                                 "unused devices: <none>\n";
-const QByteArray DegradedMdstat = "Personalities : [raid1]\n"
-                                  "md0 : active raid1 sda1[0]\n"
-                                  "      1048512 blocks [2/1] [U_]\n\n"
-                                  "unused devices: <none>\n";
-
-} // namespace
 
 // Double-clicks on the monitor grid: the interactive login through a stand-in
 // putty on PATH, the RAID re-check through the real plink against fixture
