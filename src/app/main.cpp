@@ -1,5 +1,6 @@
 #include "monitor/Main.h"
 #include "app/MessageBox.h"
+#include "app/OpenFileLimit.h"
 #include "app/QtMessageBox.h"
 #include "store/ServerFile.h"
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char* argv[])
 {
+    raiseOpenFileLimit(); // before any client starts; best effort
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VEMO"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
