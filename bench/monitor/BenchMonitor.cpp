@@ -6,12 +6,17 @@
 // clients and open files at once, and how the rows ended, with the reasons
 // of the offline ones grouped.
 //
-//     bench_monitor [--fixtures K] [N ...]      default: 4 fixture servers, N = 200 500
+//     bench_monitor [--fixtures K] [--keep-file-limit] [N ...]
+//                                        default: 4 fixture servers, N = 200 500
+//
+// Like the program's start-up it first raises its soft limit on open files
+// to the hard limit; --keep-file-limit leaves the limit as it was inherited.
 //
 // Exits 1 when a row did not end "Online" (every fixture server is healthy,
 // so each such row is a fault) or the cycle did not end.
 
 #include "app/Module.h"
+#include "app/OpenFileLimit.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
 #include "probe/Runner.h"
@@ -175,7 +180,8 @@ void report(QTextStream& out, int n, const CycleResult& r)
                .arg(r.after.children - r.before.children, 0, 'f', 2)
                .arg(r.after.maxRssKb / 1024.0, 0, 'f', 1)
         << Qt::endl;
-    out << QStringLiteral("      online %1  offline %2  clients at once %3  open files at once %4")
+    out << QStringLiteral(
+               "      online %1  offline %2  clients at once %3  open files at once %4 (sampled)")
                .arg(r.online)
                .arg(r.offline)
                .arg(r.peakClients)
@@ -228,6 +234,12 @@ bool benchmark(QTextStream& out, int n, int fixtureCount)
 
 int main(int argc, char** argv)
 {
+    const bool keepFileLimit = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        return QByteArray(arg) == "--keep-file-limit";
+    });
+    // As the program does at start-up, before any client or fixture server starts.
+    if (!keepFileLimit)
+        raiseOpenFileLimit();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -239,6 +251,8 @@ int main(int argc, char** argv)
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--fixtures") && i + 1 < args.size())
             fixtureCount = args[++i].toInt();
+        else if (args[i] == QLatin1String("--keep-file-limit"))
+            continue;
         else
             sizes << args[i].toInt();
     }
@@ -246,15 +260,18 @@ int main(int argc, char** argv)
         sizes = {200, 500};
     if (fixtureCount < 1 ||
         std::any_of(sizes.cbegin(), sizes.cend(), [](int n) { return n < 1; })) {
-        std::fprintf(stderr, "usage: bench_monitor [--fixtures K] [N ...]\n");
+        std::fprintf(stderr, "usage: bench_monitor [--fixtures K] [--keep-file-limit] [N ...]\n");
         return 2;
     }
 
     out << QStringLiteral("monitor cycle: %1 fixture servers on 127.0.0.1, cores: %2, "
-                          "open files (soft/hard) %3, processes %4")
+                          "open files (soft/hard) %3%4, processes %5")
                .arg(fixtureCount)
                .arg(QThread::idealThreadCount())
-               .arg(limitText(RLIMIT_NOFILE), limitText(RLIMIT_NPROC))
+               .arg(limitText(RLIMIT_NOFILE),
+                    keepFileLimit ? QStringLiteral(" as inherited")
+                                  : QStringLiteral(" after raising"),
+                    limitText(RLIMIT_NPROC))
         << Qt::endl;
     bool allOnline = true;
     for (int n : sizes)
