@@ -215,7 +215,8 @@ bool benchmark(QTextStream& out, int n, int fixtureCount)
     CycleResult result;
     {
         Main main;
-        main.setEndProgram([] {}); // no close is requested here
+        main.setEndProgram([] {});                              // no close is requested here
+        main.setMaxRunningChecks(clientsWithinOpenFileLimit()); // as the program does
         main.show();
         result = runCycle(main);
         if (!result.ended)

@@ -1,8 +1,15 @@
 #pragma once
 
+#include <algorithm>
 #include <sys/resource.h>
 
-// A cycle holds 2-3 descriptors per running client: lift the soft cap to the hard limit.
+// A starting client holds three descriptors of ours (its pipes and handle),
+// and a cycle starts one per server at once.
+inline constexpr int DescriptorsPerClient = 3;
+// Descriptors kept for everything else: the display, the database, files.
+inline constexpr int DescriptorsReserved = 64;
+
+// Lifts the soft cap on open files to the hard limit.
 inline bool raiseOpenFileLimit()
 {
     rlimit limit{};
@@ -12,4 +19,15 @@ inline bool raiseOpenFileLimit()
         return true;
     limit.rlim_cur = limit.rlim_max;
     return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+// How many clients may run at once within the open-file limit; checks beyond
+// that wait for a place instead of failing to start.
+inline int clientsWithinOpenFileLimit()
+{
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 0; // no bound
+    const auto room = static_cast<long long>(limit.rlim_cur) - DescriptorsReserved;
+    return int(std::clamp(room / DescriptorsPerClient, 8LL, 1000000LL));
 }

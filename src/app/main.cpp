@@ -32,6 +32,7 @@ int main(int argc, char* argv[])
                         MessageBox::Information);
 
     Main window(fileName);
+    window.setMaxRunningChecks(clientsWithinOpenFileLimit());
     window.show();
     // The first activation runs once the window is on screen.
     QTimer::singleShot(0, &window, &Main::Form_Activate);
