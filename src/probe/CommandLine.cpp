@@ -69,14 +69,20 @@ std::optional<QString> outputFileNameProblem(const QString& fileName)
 namespace
 {
 
-CommandLine plinkLine(const QString& port, const QString& password, const QString& host)
+CommandLine clientLine(const QString& program, const QString& port, const QString& password,
+                       const QString& host)
 {
     CommandLine line;
-    line.program = QStringLiteral("plink");
+    line.program = program;
     line.port = port;
     line.password = password;
     line.host = host;
     return line;
+}
+
+CommandLine plinkLine(const QString& port, const QString& password, const QString& host)
+{
+    return clientLine(QStringLiteral("plink"), port, password, host);
 }
 
 } // namespace
@@ -111,11 +117,7 @@ CommandLine VerificationLine(const QString& port, const QString& password, const
 
 CommandLine InteractiveLoginLine(const QString& port, const QString& password, const QString& host)
 {
-    CommandLine line;
-    line.program = QStringLiteral("putty");
-    line.port = port;
-    line.password = password;
-    line.host = host;
+    CommandLine line = clientLine(QStringLiteral("putty"), port, password, host);
     line.windowStyle = WindowStyle::Normal;
     line.wait = false;
     return line;

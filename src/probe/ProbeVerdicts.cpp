@@ -48,15 +48,14 @@ QString whole(double value)
 // both parts are the whole text.
 struct Cut {
     QString before, after;
-    bool found;
 };
 
 Cut cutAt(const QString& text, QChar sep)
 {
     const qsizetype at = text.indexOf(sep);
     if (at < 0)
-        return {text, text, false};
-    return {text.left(at), text.mid(at + 1), true};
+        return {text, text};
+    return {text.left(at), text.mid(at + 1)};
 }
 
 } // namespace

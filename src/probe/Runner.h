@@ -67,7 +67,7 @@ private:
     struct Private;
     struct Run;
     void post(QObject* context, std::function<void(const RunResult&)> done, const RunResult& result,
-              const QString& outputFile);
+              const QString& abandonedOutput);
     void removeUnreadOutput(const QString& outputFile);
     void hookApplicationQuit();
     void endRun(Run* run);
