@@ -99,17 +99,21 @@ PasswordFiles::Written PasswordFiles::write(const QString& password)
     }
     const QByteArray content = password.toUtf8() + '\n';
     qsizetype written = 0;
+    QString writeError;
     while (written < content.size()) {
         const ssize_t n = ::write(fd, content.constData() + written, content.size() - written);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n <= 0) {
+            // Read now: close() below may change errno, and a write of 0 bytes sets none.
+            writeError = n < 0 ? errnoText() : QStringLiteral("nothing could be written");
             break;
+        }
         written += n;
     }
     ::close(fd);
     if (written != content.size()) {
-        result.problem = QStringLiteral("cannot write the password file: ") + errnoText();
+        result.problem = QStringLiteral("cannot write the password file: ") + writeError;
         ::unlink(name.constData());
         return result;
     }
