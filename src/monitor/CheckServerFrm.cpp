@@ -1,6 +1,7 @@
 #include "monitor/CheckServerFrm.h"
 
 #include "monitor/CheckCycle.h"
+#include "monitor/GridCells.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
 #include "probe/CommandLine.h"
@@ -10,13 +11,6 @@
 #include "store/Servers.h"
 
 #include <QTimer>
-
-namespace
-{
-
-enum Column { ServerCol = 0, StatusCol = 1, UptimeCol = 2, RaidCol = 3, BackupCol = 4 };
-
-} // namespace
 
 const QString CheckServerFrm::NotInTableReason = QStringLiteral("no longer in the server table");
 
@@ -48,7 +42,7 @@ void CheckServerFrm::CheckMyServer()
     const bool found = servers.openStatus().ok() && servers.FindFirst(domain_);
     const ServerRecord record = servers.current();
 
-    grid.setTextMatrix(row_, StatusCol, QStringLiteral(">Pending..."));
+    grid.setTextMatrix(row_, StatusCol, PendingText);
     grid.setCellToolTip(row_, StatusCol, QString());
     grid.setRow(row_);
     grid.setCol(ServerCol);
@@ -91,24 +85,12 @@ void CheckServerFrm::giveOffline(const QString& reason)
 
 void CheckServerFrm::giveVerdicts(const ProbeVerdicts& verdicts)
 {
-    setCell(StatusCol, verdicts.status);
-    setCell(UptimeCol, verdicts.uptime);
-    setCell(BackupCol, verdicts.backup);
-    setCell(RaidCol, verdicts.raid);
-    finish();
-}
-
-void CheckServerFrm::setCell(int col, const CellVerdict& verdict)
-{
     ServersGrid& grid = main_.grid();
-    grid.setTextMatrix(row_, col, verdict.text);
-    if (!verdict.back)
-        return;
-    grid.setRow(row_);
-    grid.setCol(col);
-    grid.setCellBackColor(*verdict.back);
-    if (verdict.fore)
-        grid.setCellForeColor(*verdict.fore);
+    writeCell(grid, row_, StatusCol, verdicts.status);
+    writeCell(grid, row_, UptimeCol, verdicts.uptime);
+    writeCell(grid, row_, BackupCol, verdicts.backup);
+    writeCell(grid, row_, RaidCol, verdicts.raid);
+    finish();
 }
 
 void CheckServerFrm::finish()
@@ -123,7 +105,7 @@ void CheckServerFrm::finish()
 
     // The check that leaves no row pending and nothing queued ends the cycle.
     for (int row = 1; row < grid.rows(); ++row) {
-        if (grid.textMatrix(row, StatusCol) == QLatin1String(">Pending..."))
+        if (grid.textMatrix(row, StatusCol) == PendingText)
             return;
     }
     if (cycle_.queued() > 0)

@@ -36,7 +36,6 @@ private:
     void clientEnded(const RunResult& result);
     void giveOffline(const QString& reason);
     void giveVerdicts(const ProbeVerdicts& verdicts);
-    void setCell(int col, const CellVerdict& verdict);
     void finish();
 
     Main& main_;

@@ -3,6 +3,7 @@
 
 #include "app/MessageBox.h"
 #include "app/Module.h"
+#include "monitor/GridCells.h"
 #include "monitor/Main.h"
 #include "monitor/RaidDifference.h"
 #include "monitor/ServersGrid.h"
@@ -13,10 +14,6 @@
 
 namespace
 {
-
-enum Column { ServerCol = 0, StatusCol = 1, RaidCol = 3 };
-
-const QString DirtyMarker = QStringLiteral("Dirty!!!");
 
 QString notInTable()
 {
@@ -62,7 +59,7 @@ void Main::raidRecheck()
     if (grid_->textMatrix(row, StatusCol) != QLatin1String("Online") || state.raidRecheck)
         return;
     state.raidRecheck = true;
-    grid_->setText(QStringLiteral(">Pending..."));
+    grid_->setText(PendingText);
 
     const QString domain = grid_->textMatrix(row, ServerCol);
     if (!servers_.FindFirst(domain)) {
@@ -109,7 +106,7 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
     if (servers_.FindFirst(domain) && (accept || servers_.RAID_Status().isEmpty())) {
         StoreStatus status = servers_.Edit();
         if (status.ok()) {
-            servers_.buffer().raidStatus = accept ? text : DirtyMarker;
+            servers_.buffer().raidStatus = accept ? text : RaidDirtyMarker;
             status = servers_.Update();
         }
         if (!status.ok()) {
@@ -123,15 +120,8 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
 
     // The grid may have been rebuilt meanwhile: write only to this server's row.
     const int target = rowOfDomain(row, domain);
-    if (target > 0) {
-        const bool clean = stored == text;
-        grid_->setTextMatrix(target, RaidCol,
-                             clean ? QStringLiteral("Clean") : QStringLiteral("DIRTY!!!"));
-        grid_->setRow(target);
-        grid_->setCol(RaidCol);
-        grid_->setCellBackColor(clean ? Colours::White : Colours::Red);
-        grid_->setCellForeColor(clean ? Colours::Black : Colours::White);
-    }
+    if (target > 0)
+        writeCell(*grid_, target, RaidCol, raidComparison(text, stored));
     state.raidRecheck = false;
 }
 

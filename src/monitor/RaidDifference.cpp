@@ -3,10 +3,10 @@
 #include <QStringList>
 #include <vector>
 
+const QString RaidDirtyMarker = QStringLiteral("Dirty!!!");
+
 namespace
 {
-
-const QString DirtyMarker = QStringLiteral("Dirty!!!");
 
 // The comparison keeps a table of (lines before + 1) x (lines after + 1)
 // counts; a server's answer of any length must not make it unbounded.
@@ -59,7 +59,7 @@ QString raidDifference(const QString& reference, const QString& text)
 {
     if (reference.isEmpty())
         return QStringLiteral("No RAID text has been accepted for this server yet.");
-    if (reference == DirtyMarker)
+    if (reference == RaidDirtyMarker)
         return QStringLiteral("The first RAID text read was not accepted, so there is no "
                               "accepted text to compare with.");
     if (reference == text)

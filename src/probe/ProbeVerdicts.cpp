@@ -60,6 +60,13 @@ Cut cutAt(const QString& text, QChar sep)
 
 } // namespace
 
+CellVerdict raidComparison(const QString& read, const QString& accepted)
+{
+    if (read == accepted)
+        return {QStringLiteral("Clean"), Colours::White, Colours::Black};
+    return {QStringLiteral("DIRTY!!!"), Colours::Red, Colours::White};
+}
+
 QString uptimeText(const QString& uptimeLine)
 {
     double s = leadingNumber(uptimeLine);
@@ -109,9 +116,7 @@ ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
 
     if (raidStatus.isEmpty())
         v.raid = {QStringLiteral("Not Verified"), Colours::Yellow, std::nullopt};
-    else if (mdstat == raidStatus)
-        v.raid = {QStringLiteral("Clean"), Colours::White, Colours::Black};
     else
-        v.raid = {QStringLiteral("DIRTY!!!"), Colours::Red, Colours::White};
+        v.raid = raidComparison(mdstat, raidStatus);
     return v;
 }

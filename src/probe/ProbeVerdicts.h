@@ -33,5 +33,9 @@ struct ProbeVerdicts {
 // into the four cells of the server's row.
 ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus);
 
+// The RAID cell for a RAID text read from a server and the accepted one:
+// "Clean" when they are the same, else "DIRTY!!!".
+CellVerdict raidComparison(const QString& read, const QString& accepted);
+
 // The uptime cell's text for an uptime line of whole seconds ("1d,10h,17m").
 QString uptimeText(const QString& uptimeLine);
