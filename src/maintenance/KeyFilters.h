@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QChar>
-#include <QObject>
 
 class QLineEdit;
 

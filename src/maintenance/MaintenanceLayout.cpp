@@ -1,29 +1,25 @@
 #include "maintenance/MaintenanceLayout.h"
 
+#include "monitor/Twips.h"
+
 #include <QStringList>
 #include <QWidget>
-#include <cmath>
 
 namespace MaintenanceLayout
 {
 
-int twipsToPixels(int twips, int dpi)
-{
-    return int(std::lround(double(twips) * dpi / 1440.0));
-}
+using Twips::toPixels;
 
 QRect twipsRect(const QWidget* widget, int left, int top, int width, int height)
 {
     const int dx = widget->logicalDpiX();
     const int dy = widget->logicalDpiY();
-    return QRect(twipsToPixels(left, dx), twipsToPixels(top, dy), twipsToPixels(width, dx),
-                 twipsToPixels(height, dy));
+    return QRect(toPixels(left, dx), toPixels(top, dy), toPixels(width, dx), toPixels(height, dy));
 }
 
 QSize twipsSize(const QWidget* widget, int width, int height)
 {
-    return QSize(twipsToPixels(width, widget->logicalDpiX()),
-                 twipsToPixels(height, widget->logicalDpiY()));
+    return QSize(toPixels(width, widget->logicalDpiX()), toPixels(height, widget->logicalDpiY()));
 }
 
 QFont sansFont(qreal pointSize, bool bold)

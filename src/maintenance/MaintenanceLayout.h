@@ -10,8 +10,6 @@ class QWidget;
 namespace MaintenanceLayout
 {
 
-int twipsToPixels(int twips, int dpi);
-
 // A rectangle given in twips, in pixels for the given widget's screen.
 QRect twipsRect(const QWidget* widget, int left, int top, int width, int height);
 QSize twipsSize(const QWidget* widget, int width, int height);
