@@ -28,13 +28,17 @@ void bindText(sqlite3_stmt* stmt, int index, const QString& text)
     sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
+void bindBytes(sqlite3_stmt* stmt, int index, const QByteArray& bytes)
+{
+    sqlite3_bind_blob(stmt, index, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+}
+
 void bindRecord(sqlite3_stmt* stmt, const ServerRecord& record)
 {
     bindText(stmt, 1, record.domain);
     bindText(stmt, 2, record.serverHost);
     bindText(stmt, 3, record.sshPort);
-    sqlite3_bind_blob(stmt, 4, record.serverPassword.constData(), int(record.serverPassword.size()),
-                      SQLITE_TRANSIENT);
+    bindBytes(stmt, 4, record.serverPassword);
     bindText(stmt, 5, record.raidStatus);
 }
 
@@ -255,8 +259,7 @@ StoreStatus Servers::updateBuffer()
         if (int i = bind(":port"))
             bindText(stmt, i, buffer_.sshPort);
         if (int i = bind(":password"))
-            sqlite3_bind_blob(stmt, i, buffer_.serverPassword.constData(),
-                              int(buffer_.serverPassword.size()), SQLITE_TRANSIENT);
+            bindBytes(stmt, i, buffer_.serverPassword);
         if (int i = bind(":raid"))
             bindText(stmt, i, buffer_.raidStatus);
         sqlite3_bind_int64(stmt, bind(":id"), buffer_.id);
