@@ -17,19 +17,18 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     installQtMessageBoxes();
 
+    const QString title = QStringLiteral("Quillfern Remote Server Monitor");
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
     sqlite3* db = nullptr;
     const StoreStatus status = ServerFile::open(fileName, &db, ServerFile::Check::Thorough);
     sqlite3_close(db);
     if (!status.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(status.message));
-        MessageBox::ask(status.message, QStringLiteral("Quillfern Remote Server Monitor"),
-                        MessageBox::Critical);
+        MessageBox::ask(status.message, title, MessageBox::Critical);
         return 1;
     }
     if (const QString problem = ServerFile::writeProblem(fileName); !problem.isEmpty())
-        MessageBox::ask(problem, QStringLiteral("Quillfern Remote Server Monitor"),
-                        MessageBox::Information);
+        MessageBox::ask(problem, title, MessageBox::Information);
 
     Main window(fileName);
     window.setMaxRunningChecks(clientsWithinOpenFileLimit());

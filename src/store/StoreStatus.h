@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <utility>
 
 // What a store operation met. Errors are values: callers decide what to show.
 enum class StoreError {
