@@ -18,7 +18,10 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/src/vemo
 
-test: test-plain test-asan
+# One after the other, even under make -j: each build already uses every core.
+test:
+	$(MAKE) test-plain
+	$(MAKE) test-asan
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
