@@ -5,7 +5,6 @@
 #include "store/ServerFile.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
 #include <sqlite3.h>
 
@@ -32,8 +31,6 @@ int main(int argc, char* argv[])
 
     Main window(fileName);
     window.setMaxRunningChecks(clientsWithinOpenFileLimit());
-    window.show();
-    // The first activation runs once the window is on screen.
-    QTimer::singleShot(0, &window, &Main::Form_Activate);
+    window.showAndActivate();
     return app.exec();
 }

@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
 
 namespace
@@ -126,6 +127,27 @@ void Main::Form_Load()
     grid_->setColWidth(0, 2500);
     grid_->setColWidth(2, 1200);
     grid_->setColWidth(4, 1500);
+}
+
+void Main::showAndActivate()
+{
+    awaitingExposure_ = true;
+    show();
+    if (QWindow* window = windowHandle())
+        window->installEventFilter(this);
+}
+
+bool Main::eventFilter(QObject* watched, QEvent* event)
+{
+    QWindow* window = windowHandle();
+    if (awaitingExposure_ && watched == window && event->type() == QEvent::Expose &&
+        window->isExposed()) {
+        awaitingExposure_ = false;
+        window->removeEventFilter(this);
+        // After this event: the frame and place the window manager gave are known by then.
+        QTimer::singleShot(0, this, &Main::Form_Activate);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Main::Form_Activate()

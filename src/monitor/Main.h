@@ -37,6 +37,10 @@ public:
     void setMaxRunningChecks(int count) { maxRunningChecks_ = count; }
 
     void Form_Load();
+    // Shows the window; its first activation follows once the window is on
+    // screen. A window manager frames and places a window only as it maps
+    // it, and replaces a size or place set before that with its own.
+    void showAndActivate();
     // Rebuilds the grid from the file, sizes the window and starts a cycle.
     // Called after the first showing and after the maintenance window closes.
     void Form_Activate();
@@ -56,6 +60,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -83,5 +88,6 @@ private:
     ServersGrid* grid_ = nullptr;
     QPointer<CheckCycle> cycle_;
     int maxRunningChecks_ = 0;
+    bool awaitingExposure_ = false;
     std::function<void()> endProgram_;
 };

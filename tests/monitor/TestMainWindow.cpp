@@ -38,6 +38,7 @@ private slots:
     void activationSizesToTheRows_data();
     void activationSizesToTheRows();
     void rowsInTableOrderWithCaptions();
+    void startUpActivatesOnceOnScreen();
 
 private:
     int px(int twips) const { return Twips::toPixels(twips, main->logicalDpiY()); }
@@ -349,6 +350,46 @@ void TestMainWindow::rowsInTableOrderWithCaptions()
     QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
     for (int row = 1; row <= 3; ++row)
         QCOMPARE(kit::back(*main, row, kit::Server), kit::White);
+}
+
+void TestMainWindow::startUpActivatesOnceOnScreen()
+{
+    const QString port = QString::number(env->closedPort());
+    for (int i = 1; i <= 3; ++i)
+        QVERIFY(kit::addRecord(QStringLiteral("s%1.example").arg(i), "127.0.0.1", port));
+    makeMain();
+    main->showAndActivate();
+    // The window is not on screen before the event loop has run: nothing yet.
+    QCOMPARE(main->grid().rows(), 1);
+    QVERIFY(!module().busy);
+    QCOMPARE(main->findChildren<CheckServerFrm*>().size(), 0);
+
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    QTRY_COMPARE(main->grid().rows(), 4);
+    QCOMPARE(kit::text(*main, 1, kit::Server), QStringLiteral("s1.example"));
+    // Sized and placed by the activation, then the layout.
+    ServersGrid& grid = main->grid();
+    const int dpi = main->logicalDpiY();
+    const int screen = Twips::fromPixels(main->screen()->geometry().height(), dpi);
+    const int windowHeight = MonitorLayout::activationWindowHeight(
+        600, MonitorLayout::activationGridHeight(grid.rowHeight(1), grid.rows()), screen);
+    QCOMPARE(main->frameGeometry().height(), px(windowHeight));
+    QCOMPARE(main->frameGeometry().y(),
+             px(int(std::lround(MonitorLayout::activationWindowTop(screen, windowHeight)))));
+    QCOMPARE(main->frameGeometry().width(), pxX(7600 + 90 + 220));
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 60000);
+    QCOMPARE(kit::text(*main, 3, kit::Status), QStringLiteral("!!!Offline!!!"));
+
+    // Shown again (restored, uncovered): that is no activation, the grid stays.
+    QVERIFY(kit::addRecord("late.example", "127.0.0.1", port));
+    main->hide();
+    QCoreApplication::processEvents();
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
+    QCoreApplication::processEvents();
+    QCOMPARE(main->grid().rows(), 4);
+    QVERIFY(!module().busy);
+    QCOMPARE(Runner::instance().runningCount(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)
