@@ -189,6 +189,7 @@ void Main::Form_Resize()
 
     MonitorLayout::ResizeInput input;
     input.windowHeight = outerHeight();
+    input.frameHeight = Twips::fromPixels(frameGeometry().height() - height(), logicalDpiY());
     input.gridTop = grid_->top();
     input.gridHeight = grid_->height();
     input.rowCount = grid_->rows();

@@ -1,13 +1,14 @@
 #include "monitor/MonitorLayout.h"
 
+#include <algorithm>
 #include <numeric>
 
 namespace MonitorLayout
 {
 
-std::optional<int> gridHeightFor(int windowHeight, int gridTop)
+std::optional<int> gridHeightFor(int windowHeight, int gridTop, int frameHeight)
 {
-    const int height = windowHeight - gridTop - GridBottomMargin;
+    const int height = windowHeight - std::max(frameHeight, 0) - gridTop - GridBottomMargin;
     if (height < 0)
         return std::nullopt;
     return height;
@@ -32,7 +33,7 @@ int windowWidthFor(int gridWidth)
 ResizeResult resize(const ResizeInput& input)
 {
     ResizeResult result;
-    result.gridHeight = gridHeightFor(input.windowHeight, input.gridTop);
+    result.gridHeight = gridHeightFor(input.windowHeight, input.gridTop, input.frameHeight);
     const int gridHeight = result.gridHeight.value_or(input.gridHeight);
     result.gridWidth =
         gridWidthFor(input.columnWidths, gridHeight, input.rowCount, input.rowHeight);

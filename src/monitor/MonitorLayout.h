@@ -9,7 +9,7 @@ namespace MonitorLayout
 
 // Resize: the grid follows the window's height, the window's width follows
 // the grid's columns.
-inline constexpr int GridBottomMargin = 150;   // window height - grid top - this = grid height
+inline constexpr int GridBottomMargin = 150;   // inner height - grid top - this = grid height
 inline constexpr int RowsSlack = 60;           // added to the rows' height before comparing
 inline constexpr int GridExtraFitting = 90;    // added to the column sum when all rows fit
 inline constexpr int GridExtraScrolling = 340; // ... and when they do not (room for a scroll bar)
@@ -22,6 +22,7 @@ inline constexpr int AboveCentre = 200;
 
 struct ResizeInput {
     int windowHeight = 0; // outer height
+    int frameHeight = 0;  // title bar and borders: outer height - inner height
     int gridTop = 0;
     int gridHeight = 0; // the grid's height before this run
     int rowCount = 1;   // grid rows, title row included
@@ -35,8 +36,11 @@ struct ResizeResult {
     int windowWidth = 0;
 };
 
-// The grid height for a window height, or nothing when it would be negative.
-std::optional<int> gridHeightFor(int windowHeight, int gridTop);
+// The grid height for a window's outer height, or nothing when it would be
+// negative. The frame's share of the height is not the window's to fill: a
+// grid that reached under the bottom edge would hide its last row and the end
+// of its scroll bar.
+std::optional<int> gridHeightFor(int windowHeight, int gridTop, int frameHeight = 0);
 
 // The grid width: the column sum plus room for a scroll bar unless every row
 // fits strictly inside the grid. Without a row 1 the rows count as not fitting.

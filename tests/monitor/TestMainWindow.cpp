@@ -252,10 +252,14 @@ void TestMainWindow::widthFollowsColumnsHeightFollowsUser()
     QCOMPARE(main->width(), width);
     QCOMPARE(main->height(), height + 150);
     QCOMPARE(main->grid().widget()->height(), gridHeight + 150);
+    const int dpi = main->logicalDpiY();
+    const int frame = Twips::fromPixels(main->frameGeometry().height() - main->height(), dpi);
     QCOMPARE(main->grid().height(),
-             MonitorLayout::gridHeightFor(
-                 Twips::fromPixels(main->frameGeometry().height(), main->logicalDpiY()), 600)
+             MonitorLayout::gridHeightFor(Twips::fromPixels(main->frameGeometry().height(), dpi),
+                                          600, frame)
                  .value());
+    // The whole grid lies inside the window, its last row and scroll bar end included.
+    QVERIFY(main->grid().widget()->geometry().bottom() < main->height());
     QVERIFY(!module().resizeGuard);
 }
 

@@ -32,25 +32,46 @@ constexpr int ColumnSum = 7600;
 void TestMonitorLayout::gridHeight_data()
 {
     QTest::addColumn<int>("windowHeight");
+    QTest::addColumn<int>("frameHeight");
     QTest::addColumn<int>("gridTop");
     QTest::addColumn<bool>("accepted");
     QTest::addColumn<int>("expected");
-    QTest::newRow("4000 high") << 4000 << 600 << true << 3250;
-    QTest::newRow("exactly top + 150") << 750 << 600 << true << 0;
-    QTest::newRow("shorter than top + 150") << 749 << 600 << false << 0;
-    QTest::newRow("far too short") << 100 << 600 << false << 0;
+    QTest::newRow("4000 high") << 4000 << 0 << 600 << true << 3250;
+    QTest::newRow("exactly top + 150") << 750 << 0 << 600 << true << 0;
+    QTest::newRow("shorter than top + 150") << 749 << 0 << 600 << false << 0;
+    QTest::newRow("far too short") << 100 << 0 << 600 << false << 0;
+    // A title bar and borders of 375 twips (25 pixels at 96 dpi) are no room for the grid.
+    QTest::newRow("4000 high with a frame") << 4000 << 375 << 600 << true << 2875;
+    QTest::newRow("frame + top + 150") << 1125 << 375 << 600 << true << 0;
+    QTest::newRow("the frame leaves too little") << 1124 << 375 << 600 << false << 0;
 }
 
 void TestMonitorLayout::gridHeight()
 {
     QFETCH(int, windowHeight);
+    QFETCH(int, frameHeight);
     QFETCH(int, gridTop);
     QFETCH(bool, accepted);
     QFETCH(int, expected);
-    const std::optional<int> height = MonitorLayout::gridHeightFor(windowHeight, gridTop);
+    const std::optional<int> height =
+        MonitorLayout::gridHeightFor(windowHeight, gridTop, frameHeight);
     QCOMPARE(height.has_value(), accepted);
     if (accepted)
         QCOMPARE(*height, expected);
+
+    // The whole run: the grid gets that height, and the rows are measured against it.
+    MonitorLayout::ResizeInput input;
+    input.windowHeight = windowHeight;
+    input.frameHeight = frameHeight;
+    input.gridTop = gridTop;
+    input.gridHeight = 1234;
+    input.rowCount = 4;
+    input.rowHeight = 240;
+    input.columnWidths = Columns;
+    const MonitorLayout::ResizeResult result = MonitorLayout::resize(input);
+    QCOMPARE(result.gridHeight, height);
+    const bool fits = height.value_or(1234) > 4 * 240 + 60;
+    QCOMPARE(result.gridWidth, ColumnSum + (fits ? 90 : 340));
 }
 
 void TestMonitorLayout::gridWidth_data()
