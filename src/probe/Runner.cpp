@@ -302,7 +302,14 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
             return fail(QStringLiteral("no terminal window program found (x-terminal-emulator "
                                        "or xterm)"));
         // -e takes the rest as the command and its arguments, each one word.
-        prefix = {QStringLiteral("-e"), executable};
+        prefix = {QStringLiteral("-e")};
+        // xterm leaves PuTTY's variables out of what it runs: without PUTTYDIR
+        // the client would trust, and store, host keys elsewhere than the checks.
+        const QString env = QStandardPaths::findExecutable(QStringLiteral("env"));
+        const QString puttyDir = qEnvironmentVariable("PUTTYDIR");
+        if (!puttyDir.isEmpty() && !env.isEmpty())
+            prefix << env << QStringLiteral("PUTTYDIR=") + puttyDir;
+        prefix << executable;
     }
 
     hookApplicationQuit();

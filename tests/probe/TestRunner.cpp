@@ -117,7 +117,25 @@ void writeRecorder(const QString& path, const QString& recordDir)
                "with open(os.path.join('" +
                recordDir.toUtf8() +
                "', name + '.json'), 'w') as f:\n"
-               "    json.dump({'args': args, 'pw': pw}, f)\n");
+               "    json.dump({'args': args, 'pw': pw,\n"
+               "               'puttydir': os.environ.get('PUTTYDIR')}, f)\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// A stand-in terminal that runs what follows -e as xterm does: without the
+// PUTTY... variables of its own environment.
+void writeTerminal(const QString& path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("#!/usr/bin/python3\n"
+               "import os, sys\n"
+               "args = sys.argv[1:]\n"
+               "if args[:1] != ['-e']:\n"
+               "    sys.exit(1)\n"
+               "env = {k: v for k, v in os.environ.items() if not k.startswith('PUTTY')}\n"
+               "os.execve(args[1], args[1:], env)\n");
     file.close();
     QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
@@ -170,6 +188,7 @@ private slots:
     void callerGoneEndsItsClient();
     void detachedStarts();
     void detachedConsoleWithoutTerminal();
+    void terminalKeepsTheHostKeyFolder();
     void shutdownEndsClientsAndClearsUp();
 
 private:
@@ -619,6 +638,30 @@ void TestRunner::detachedConsoleWithoutTerminal()
     QVERIFY2(reason.contains("terminal"), qPrintable(reason));
     const QString after = Runner::instance().passwordFolder();
     QCOMPARE(after.isEmpty() ? 0 : int(QDir(after).entryList(QDir::Files).size()), filesBefore);
+}
+
+void TestRunner::terminalKeepsTheHostKeyFolder()
+{
+    const QString bin = servers_->home() + "/bin";
+    const QString records = servers_->home() + "/records";
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
+    writeRecorder(bin + "/plink", records);
+    writeTerminal(bin + "/xterm");
+    QVERIFY(QFile::link(QStandardPaths::findExecutable("env"), bin + "/env"));
+    qputenv("PATH", QFile::encodeName(bin));
+    const QString puttyDir = qEnvironmentVariable("PUTTYDIR");
+    QVERIFY(!puttyDir.isEmpty());
+
+    // The verification client trusts and stores host keys where the checks look.
+    QString reason;
+    QVERIFY2(Runner::instance().startDetached(VerificationLine("2222", "pw 5", "h"), &reason),
+             qPrintable(reason));
+    const QJsonObject record = waitForRecord(records + "/plink.json");
+    QCOMPARE(record["puttydir"].toString(), puttyDir);
+    const QStringList args = toStringList(record["args"]);
+    QCOMPARE(args.size(), 6);
+    QCOMPARE(args[5], VerificationCommand);
+    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 5\n"));
 }
 
 void TestRunner::shutdownEndsClientsAndClearsUp()
