@@ -2,6 +2,7 @@
 #include "app/MessageBox.h"
 #include "app/OpenFileLimit.h"
 #include "app/QtMessageBox.h"
+#include "app/QuitOnSignals.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("VEMO"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
     installQtMessageBoxes();
+    quitOnTerminationSignals();
 
     const QString title = QStringLiteral("Quillfern Remote Server Monitor");
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
