@@ -100,44 +100,47 @@ QStringList karuFiles()
     return QDir().entryList({QStringLiteral("~karu*")}, QDir::AllEntries | QDir::Hidden);
 }
 
+// A script file the user may run.
+void writeExecutable(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
 // A stand-in client that records its arguments and the password file it was
 // given, for the starts that would open windows or look up a host name.
 void writeRecorder(const QString& path, const QString& recordDir)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/usr/bin/python3\n"
-               "import json, os, sys\n"
-               "args = sys.argv[1:]\n"
-               "pw = None\n"
-               "if '-pwfile' in args:\n"
-               "    with open(args[args.index('-pwfile') + 1], encoding='utf-8') as f:\n"
-               "        pw = f.read()\n"
-               "name = os.path.basename(sys.argv[0])\n"
-               "with open(os.path.join('" +
-               recordDir.toUtf8() +
-               "', name + '.json'), 'w') as f:\n"
-               "    json.dump({'args': args, 'pw': pw,\n"
-               "               'puttydir': os.environ.get('PUTTYDIR')}, f)\n");
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    writeExecutable(path, "#!/usr/bin/python3\n"
+                          "import json, os, sys\n"
+                          "args = sys.argv[1:]\n"
+                          "pw = None\n"
+                          "if '-pwfile' in args:\n"
+                          "    with open(args[args.index('-pwfile') + 1], encoding='utf-8') as f:\n"
+                          "        pw = f.read()\n"
+                          "name = os.path.basename(sys.argv[0])\n"
+                          "with open(os.path.join('" +
+                              recordDir.toUtf8() +
+                              "', name + '.json'), 'w') as f:\n"
+                              "    json.dump({'args': args, 'pw': pw,\n"
+                              "               'puttydir': os.environ.get('PUTTYDIR')}, f)\n");
 }
 
 // A stand-in terminal that runs what follows -e as xterm does: without the
 // PUTTY... variables of its own environment.
 void writeTerminal(const QString& path)
 {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/usr/bin/python3\n"
-               "import os, sys\n"
-               "args = sys.argv[1:]\n"
-               "if args[:1] != ['-e']:\n"
-               "    sys.exit(1)\n"
-               "env = {k: v for k, v in os.environ.items() if not k.startswith('PUTTY')}\n"
-               "os.execve(args[1], args[1:], env)\n");
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    writeExecutable(path,
+                    "#!/usr/bin/python3\n"
+                    "import os, sys\n"
+                    "args = sys.argv[1:]\n"
+                    "if args[:1] != ['-e']:\n"
+                    "    sys.exit(1)\n"
+                    "env = {k: v for k, v in os.environ.items() if not k.startswith('PUTTY')}\n"
+                    "os.execve(args[1], args[1:], env)\n");
 }
 
 QJsonObject waitForRecord(const QString& file)
