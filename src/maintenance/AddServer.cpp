@@ -56,6 +56,10 @@ AddServer::AddServer(QLabel* selected, QWidget* parent) : QDialog(parent), selec
     ServerHostBox = box("ServerHostBox", 2640, 960, 5655, 420, 50);
     SSHPortBox = box("SSHPortBox", 2640, 1560, 1335, 420, 5);
     PasswordBox = box("PasswordBox", 2640, 2160, 3135, 420, 32767);
+    DomainBox->setAccessibleName(QStringLiteral("Domain"));
+    ServerHostBox->setAccessibleName(QStringLiteral("Server hostname"));
+    SSHPortBox->setAccessibleName(QStringLiteral("SSH port"));
+    PasswordBox->setAccessibleName(QStringLiteral("Password"));
     PasswordBox->setEchoMode(QLineEdit::Password);
     auto* asterisks = new AsteriskStyle;
     asterisks->setParent(PasswordBox);

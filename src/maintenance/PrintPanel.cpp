@@ -1,7 +1,9 @@
 #include "maintenance/PrintPanel.h"
 
 #include <QFontMetricsF>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <cmath>
 
 PrintPanel::PrintPanel(QWidget* parent) : QFrame(parent)
@@ -18,6 +20,7 @@ void PrintPanel::Cls()
     pieces_.clear();
     lines_.clear();
     position_ = QPointF();
+    setAccessibleDescription(QString());
     update();
 }
 
@@ -51,13 +54,15 @@ void PrintPanel::print(const QString& text, bool endLine)
         }
         if (parts[i].isEmpty())
             continue;
-        pieces_.append(Piece{parts[i], font_, position_});
+        pieces_.append(Piece{parts[i], font_, position_, int(lines_.size()) - 1});
         position_.rx() += metrics.horizontalAdvance(parts[i]);
     }
     if (endLine) {
         position_ = QPointF(0, position_.y() + metrics.height());
         lines_.append(QString());
     }
+    // A screen reader reads what the panel shows.
+    setAccessibleDescription(lines().join(QLatin1Char('\n')));
     update();
 }
 
@@ -67,6 +72,44 @@ QStringList PrintPanel::lines() const
     if (!result.isEmpty() && result.last().isEmpty())
         result.removeLast(); // the line the position stands on, not yet printed
     return result;
+}
+
+QString PrintPanel::toolTipAt(const QPoint& pos) const
+{
+    const QRect area = contentsRect();
+    const QPointF at = pos - area.topLeft();
+    int line = -1;
+    qreal right = 0;
+    for (const Piece& piece : pieces_) {
+        const QFontMetricsF metrics(piece.font, this);
+        if (at.y() >= piece.position.y() && at.y() < piece.position.y() + metrics.height())
+            line = piece.line;
+    }
+    if (line < 0)
+        return {};
+    for (const Piece& piece : pieces_) {
+        if (piece.line == line)
+            right =
+                std::max(right, piece.position.x() +
+                                    QFontMetricsF(piece.font, this).horizontalAdvance(piece.text));
+    }
+    if (right <= area.width())
+        return {};
+    return lines_.value(line).replace(QLatin1Char('\t'), QLatin1Char(' ')).simplified();
+}
+
+bool PrintPanel::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = toolTipAt(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this);
+        return true;
+    }
+    return QFrame::event(event);
 }
 
 void PrintPanel::paintEvent(QPaintEvent* event)

@@ -17,6 +17,7 @@ public:
         QString text; // never holds a TAB: tabs only move the position
         QFont font;
         QPointF position; // top left, relative to the printing area
+        int line = 0;     // the index of its line in lines()
     };
 
     explicit PrintPanel(QWidget* parent = nullptr);
@@ -37,8 +38,12 @@ public:
     QStringList lines() const;
     // Tab stops lie at every 14 average character widths of the current font.
     qreal tabWidth() const;
+    // The whole text of the line at pos (panel coordinates) when the panel
+    // cuts it off on the right, TABs as spaces; empty when it fits.
+    QString toolTipAt(const QPoint& pos) const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

@@ -56,16 +56,19 @@ ServerMain::ServerMain(QWidget* parent) : QDialog(parent)
 
     ServersSpeedMask = new QLineEdit(this);
     ServersSpeedMask->setObjectName(QStringLiteral("ServersSpeedMask"));
+    ServersSpeedMask->setAccessibleName(QStringLiteral("Filter: domains beginning with"));
     ServersSpeedMask->setGeometry(twipsRect(this, 240, 240, 3495, 285));
 
     ServersSpeedList = new QListWidget(this);
     ServersSpeedList->setObjectName(QStringLiteral("ServersSpeedList"));
+    ServersSpeedList->setAccessibleName(QStringLiteral("Servers"));
     ServersSpeedList->setGeometry(twipsRect(this, 240, 600, 3495, 3960));
     ServersSpeedList->setSelectionMode(QAbstractItemView::SingleSelection);
     ServersSpeedList->setSortingEnabled(true);
 
     SelectedInfo = new PrintPanel(this);
     SelectedInfo->setObjectName(QStringLiteral("SelectedInfo"));
+    SelectedInfo->setAccessibleName(QStringLiteral("Selected server"));
     SelectedInfo->setGeometry(twipsRect(this, 240, 4800, 6135, 1335));
     SelectedInfo->setFont(sansFont(8.25));
     SelectedInfo->setFocusPolicy(Qt::TabFocus);

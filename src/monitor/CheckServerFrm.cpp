@@ -3,6 +3,7 @@
 #include "monitor/CheckCycle.h"
 #include "monitor/GridCells.h"
 #include "monitor/Main.h"
+#include "monitor/MonitorAlerts.h"
 #include "monitor/ServersGrid.h"
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
@@ -63,6 +64,7 @@ void CheckServerFrm::CheckMyServer()
 void CheckServerFrm::clientEnded(const RunResult& result)
 {
     const OutputRead output = readOutputFile(CheckTempFileName(domain_));
+    stopped_ = result.terminated && !output.hasText;
     if (!output.hasText) {
         const QString reason =
             result.reason.isEmpty() ? QStringLiteral("the server sent no answer") : result.reason;
@@ -99,6 +101,7 @@ void CheckServerFrm::finish()
     grid.setRow(row_);
     grid.setCol(ServerCol);
     grid.setCellBackColor(Colours::White);
+    main_.alerts().checkWritten(row_, stopped_);
 
     cycle_.checkEnded(this);
     deleteLater();

@@ -44,4 +44,5 @@ private:
     int row_ = 0;
     QString domain_;
     QString raidStatus_;
+    bool stopped_ = false; // its client was ended before it answered
 };

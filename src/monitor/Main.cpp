@@ -4,6 +4,7 @@
 #include "maintenance/ServerMain.h"
 #include "monitor/CheckCycle.h"
 #include "monitor/CheckServerFrm.h"
+#include "monitor/MonitorAlerts.h"
 #include "monitor/MonitorIcon.h"
 #include "monitor/MonitorLayout.h"
 #include "monitor/ServersGrid.h"
@@ -100,12 +101,15 @@ void Main::buildControls()
     Timer1_->setInterval(TimerInterval);
 
     grid_ = new ServersGrid(this);
+    alerts_ = new MonitorAlerts(*this, *grid_);
     place(grid_->widget(), {120, 600, 3615, 3135});
 
     setTabOrder(grid_->widget(), RefreshBut_);
     setTabOrder(RefreshBut_, Check1_);
     setTabOrder(Check1_, SkipBut_);
     setTabOrder(SkipBut_, MenuBut_);
+    // The grid comes first in the tab order and has the focus when the window opens.
+    grid_->widget()->setFocus();
 
     connect(RefreshBut_, &QPushButton::clicked, this, &Main::RefreshBut_Click);
     connect(SkipBut_, &QPushButton::clicked, this, &Main::SkipBut_Click);
@@ -249,6 +253,7 @@ void Main::endCycle()
     RefreshBut_->setEnabled(true);
     SkipBut_->setEnabled(false);
     grid_->setMousePointer(ServersGrid::DefaultPointer);
+    alerts_->cycleEnded();
 }
 
 bool Main::abandonCycle()

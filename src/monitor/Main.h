@@ -8,6 +8,7 @@
 #include <functional>
 
 class CheckCycle;
+class MonitorAlerts;
 class QCheckBox;
 class QPushButton;
 class QTimer;
@@ -29,6 +30,7 @@ public:
 
     ServersGrid& grid() { return *grid_; }
     Servers& servers() { return servers_; }
+    MonitorAlerts& alerts() { return *alerts_; }
     const QString& fileName() const { return fileName_; }
 
     // What ends the program; quits the application unless replaced (tests).
@@ -86,6 +88,7 @@ private:
     QPushButton* RefreshBut_ = nullptr;
     QTimer* Timer1_ = nullptr;
     ServersGrid* grid_ = nullptr;
+    MonitorAlerts* alerts_ = nullptr;
     QPointer<CheckCycle> cycle_;
     int maxRunningChecks_ = 0;
     bool awaitingExposure_ = false;

@@ -1,10 +1,12 @@
 #include "monitor/ServersGrid.h"
 
+#include "monitor/CutTextToolTips.h"
 #include "monitor/Twips.h"
 
 #include <QAbstractItemView>
 #include <QColor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableWidget>
 #include <algorithm>
 
@@ -25,6 +27,12 @@ ServersGrid::ServersGrid(QWidget* parent)
       columnWidths_(Columns, DefaultColumnWidth)
 {
     table_->setObjectName(QStringLiteral("ServersGrid"));
+    table_->setAccessibleName(QStringLiteral("Servers"));
+    // Tab and Shift+Tab go on to the window's other controls, not cell by cell.
+    table_->setTabKeyNavigation(false);
+    // A cell whose text is cut shows all of it when the pointer rests on it.
+    table_->setItemDelegate(new CutTextDelegate(table_));
+    table_->installEventFilter(this);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Cells show their own colours; the current cell is marked by the focus frame only.
     table_->setSelectionMode(QAbstractItemView::NoSelection);
@@ -60,6 +68,21 @@ ServersGrid::ServersGrid(QWidget* parent)
         col_ = col;
         emit DblClick();
     });
+}
+
+bool ServersGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == table_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QModelIndex current = table_->currentIndex();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current.isValid()) {
+            row_ = current.row() + 1;
+            col_ = current.column();
+            emit DblClick();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 int ServersGrid::rows() const

@@ -66,8 +66,12 @@ public:
     bool setHeight(int twips); // false: refused (negative)
 
 signals:
-    // A double-click on a cell, raised after that cell became current.
+    // A double-click on a cell, raised after that cell became current; Enter
+    // or Return on the current cell raises it as well.
     void DblClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QTableWidgetItem* item(int row, int col) const;

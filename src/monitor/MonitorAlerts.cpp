@@ -1,0 +1,58 @@
+#include "monitor/MonitorAlerts.h"
+
+#include "monitor/DesktopNotifier.h"
+#include "monitor/GridCells.h"
+#include "monitor/ServersGrid.h"
+
+#include <QSystemTrayIcon>
+#include <QWidget>
+
+MonitorAlerts::MonitorAlerts(QWidget& window, ServersGrid& grid)
+    : QObject(&window), window_(window), grid_(grid), notifier_(std::make_unique<DBusNotifier>()),
+      tray_(new QSystemTrayIcon(this))
+{
+    tray_->setObjectName(QStringLiteral("TrayIcon"));
+    showSummary(uncheckedSummary());
+    connect(tray_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason why) {
+                if (why != QSystemTrayIcon::Trigger && why != QSystemTrayIcon::DoubleClick)
+                    return;
+                window_.setWindowState(window_.windowState() & ~Qt::WindowMinimized);
+                window_.show();
+                window_.raise();
+                window_.activateWindow();
+            });
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        tray_->show();
+}
+
+MonitorAlerts::~MonitorAlerts() = default;
+
+void MonitorAlerts::checkWritten(int row, bool stopped)
+{
+    if (stopped)
+        return;
+    pending_ += tracker_.record(grid_.textMatrix(row, ServerCol), stateOfRow(grid_, row));
+}
+
+void MonitorAlerts::cycleEnded()
+{
+    QStringList domains;
+    for (int row = 1; row < grid_.rows(); ++row)
+        domains << grid_.textMatrix(row, ServerCol);
+    tracker_.keepOnly(domains);
+    // A server removed meanwhile is no news any more.
+    pending_.removeIf([&](const StateChange& change) { return !domains.contains(change.domain); });
+    for (const Notification& notification : notificationsFor(pending_))
+        notifier_->notify(notification);
+    pending_.clear();
+    showSummary(summarizeGrid(grid_));
+}
+
+void MonitorAlerts::showSummary(const TraySummary& summary)
+{
+    if (summary.colour != summary_.colour || tray_->icon().isNull())
+        tray_->setIcon(trayIcon(summary.colour));
+    tray_->setToolTip(summary.toolTip);
+    summary_ = summary;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "monitor/ServerAlerts.h"
+#include "monitor/TrayIcons.h"
+
+#include <QObject>
+#include <memory>
+
+class Notifier;
+class QSystemTrayIcon;
+class QWidget;
+class ServersGrid;
+
+// Tells the administrator about the checks when the window is not looked at:
+// desktop notifications of what changed, and a tray icon of the last cycle.
+// Changes are collected while a cycle runs and sent when it ends, so that a
+// burst of them becomes one notification.
+class MonitorAlerts : public QObject
+{
+    Q_OBJECT
+public:
+    // window is raised by a click on the tray icon.
+    MonitorAlerts(QWidget& window, ServersGrid& grid);
+    ~MonitorAlerts() override;
+
+    // A check wrote the verdicts of its row; stopped: its client was ended
+    // before it answered (Skip, a close), which says nothing about the server.
+    void checkWritten(int row, bool stopped);
+    // The cycle is over: the changes go out, the tray shows the grid.
+    void cycleEnded();
+
+    // Shown only where the desktop has a tray; it exists and is kept up to date anyway.
+    QSystemTrayIcon& tray() { return *tray_; }
+    const TraySummary& summary() const { return summary_; }
+
+private:
+    void showSummary(const TraySummary& summary);
+
+    QWidget& window_;
+    ServersGrid& grid_;
+    StateTracker tracker_;
+    QList<StateChange> pending_;
+    std::unique_ptr<Notifier> notifier_;
+    QSystemTrayIcon* tray_;
+    TraySummary summary_;
+};
