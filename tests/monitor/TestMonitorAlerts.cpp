@@ -313,6 +313,11 @@ void TestMonitorAlerts::notificationsAndTrayFollowTheCycles()
     QCOMPARE(main->alerts().tray().toolTip(),
              QStringLiteral("Quillfern Remote Server Monitor\n7 servers\nGood: 7"));
     QCOMPARE(trayColour(), QColor(0, 200, 0));
+    // A click on the lamp brings the window back.
+    main->showMinimized();
+    QTRY_VERIFY(main->windowState() & Qt::WindowMinimized);
+    emit main->alerts().tray().activated(QSystemTrayIcon::Trigger);
+    QTRY_VERIFY(!(main->windowState() & Qt::WindowMinimized));
 
     // a stops answering between two cycles.
     env->stop(*servers[0]);
