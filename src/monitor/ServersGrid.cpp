@@ -73,9 +73,12 @@ ServersGrid::ServersGrid(QWidget* parent)
 bool ServersGrid::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == table_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
+        const auto* key = static_cast<QKeyEvent*>(event);
         const QModelIndex current = table_->currentIndex();
-        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current.isValid()) {
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && current.isValid()) {
+            // A held key acts once, as one double-click does.
+            if (key->isAutoRepeat())
+                return true;
             row_ = current.row() + 1;
             col_ = current.column();
             emit DblClick();
