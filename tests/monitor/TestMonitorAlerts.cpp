@@ -85,6 +85,7 @@ private slots:
     void traySummary_data();
     void traySummary();
     void notificationsAndTrayFollowTheCycles();
+    void skippedCheckIsNoNews();
     void keyboardReachesTheGridActions();
     void accessibleNames();
     void cutTextsShowAsToolTips();
@@ -370,6 +371,26 @@ void TestMonitorAlerts::notificationsAndTrayFollowTheCycles()
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Clean"));
     QVERIFY(QDBusConnection(QString("stand-in")).registerService(NotificationsName));
     QCOMPARE(standIn.calls, QList<Notification>{});
+}
+
+void TestMonitorAlerts::skippedCheckIsNoNews()
+{
+    FixtureOptions slow;
+    slow.mode = FixtureMode::Slow;
+    slow.delay = std::chrono::milliseconds(1500);
+    env->addToServersFile(env->start(slow), "a.example");
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
+
+    // Skip ends the client before the server answered: the row goes offline,
+    // but nothing was learnt about the server.
+    main->RefreshBut_Click();
+    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 1, 10000);
+    main->SkipBut_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 20000);
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(delivered(), QList<Notification>{});
 }
 
 void TestMonitorAlerts::keyboardReachesTheGridActions()
