@@ -4,6 +4,18 @@
 
 #include <QFile>
 
+OutputRead outputFromBytes(const QByteArray& bytes)
+{
+    OutputRead result;
+    if (bytes.isEmpty())
+        return result;
+    // One line ends only at a CR (a CR LF pair starts with one); LFs stay.
+    const qsizetype cr = bytes.indexOf('\r');
+    result.hasText = true;
+    result.text = QString::fromUtf8(cr < 0 ? bytes : bytes.left(cr));
+    return result;
+}
+
 OutputRead readOutputFile(const QString& fileName)
 {
     OutputRead result;
@@ -13,14 +25,8 @@ OutputRead readOutputFile(const QString& fileName)
 
     QFile file(fileName);
     if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
+        result = outputFromBytes(file.readAll());
         file.close();
-        if (!bytes.isEmpty()) {
-            // One line ends only at a CR (a CR LF pair starts with one); LFs stay.
-            const qsizetype cr = bytes.indexOf('\r');
-            result.hasText = true;
-            result.text = QString::fromUtf8(cr < 0 ? bytes : bytes.left(cr));
-        }
     }
     QFile::remove(fileName);
     return result;

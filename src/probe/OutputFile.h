@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // What a client left in its output file.
@@ -8,8 +9,13 @@ struct OutputRead {
     QString text;         // up to the first CR (or CR LF) or the end, LFs kept
 };
 
+// What a client's standard output reads as: one read up to the first CR (a
+// CR LF pair starts with one) or the end, LFs kept, decoded as UTF-8. No
+// bytes read as no text.
+OutputRead outputFromBytes(const QByteArray& bytes);
+
 // Reads an output file and deletes it, whatever the outcome. A name that does
 // not stand for one file directly inside the working directory (see
 // outputFileNameProblem) is neither read nor deleted and reads as no text.
-// The bytes up to the first CR are decoded as UTF-8.
+// The file's bytes read as outputFromBytes says.
 OutputRead readOutputFile(const QString& fileName);
