@@ -46,6 +46,8 @@ struct Runner::Run {
     QTimer* deadlineTimer = nullptr;
     QMetaObject::Connection contextGone;
     QByteArray standardError;
+    bool captureOutput = false;
+    QByteArray output; // standard output kept in memory (OutputTo::Memory)
     bool timedOut = false;
     bool terminated = false;
     bool ended = false;
@@ -58,6 +60,13 @@ struct Runner::Private {
     QList<Run*> runs;
     bool quitHooked = false;
 };
+
+void Runner::keepOutput(Run* run, const QByteArray& bytes)
+{
+    const qsizetype room = CapturedOutputLimit - run->output.size();
+    if (room > 0)
+        run->output += bytes.left(room);
+}
 
 Runner& Runner::instance()
 {
@@ -142,9 +151,13 @@ void Runner::removeUnreadOutput(const QString& outputFile)
     QFile::remove(outputFile);
 }
 
-void Runner::RunCommand(const CommandLine& line, QObject* context,
-                        std::function<void(const RunResult&)> done)
+void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
+                        std::function<void(const RunResult&)> done, OutputTo output)
 {
+    // Output kept in memory touches no file: not the line's, nor one of that name.
+    CommandLine line = givenLine;
+    if (output == OutputTo::Memory)
+        line.outputFile.clear();
     const auto refuse = [&](const QString& reason) {
         // No client writes the output file now; one left over from an
         // earlier run must not pass for this run's answer.
@@ -183,10 +196,16 @@ void Runner::RunCommand(const CommandLine& line, QObject* context,
     process->setProgram(executable);
     process->setArguments(line.arguments(password.path));
     process->setStandardInputFile(QProcess::nullDevice());
-    process->setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
-                                                             : line.outputFile);
+    run->captureOutput = output == OutputTo::Memory;
+    if (!run->captureOutput)
+        process->setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
+                                                                 : line.outputFile);
     process->setProcessChannelMode(QProcess::SeparateChannels);
 
+    if (run->captureOutput) {
+        connect(process, &QProcess::readyReadStandardOutput, this,
+                [run] { keepOutput(run, run->process->readAllStandardOutput()); });
+    }
     connect(process, &QProcess::readyReadStandardError, this, [run] {
         run->standardError += run->process->readAllStandardError();
         if (run->standardError.size() > MaxStandardError)
@@ -247,6 +266,10 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
         return;
     run->standardError += run->process->readAllStandardError();
     RunResult result;
+    if (run->captureOutput) {
+        keepOutput(run, run->process->readAllStandardOutput());
+        result.output = run->output;
+    }
     result.started = true;
     result.timedOut = run->timedOut;
     result.terminated = run->terminated;

@@ -20,7 +20,14 @@ struct RunResult {
     // name a file, a password holding a line break). Meant for the case that
     // the output file is empty; a run that succeeded may still carry one.
     QString reason;
+    // The client's standard output when it was kept in memory
+    // (OutputTo::Memory): its first Runner::CapturedOutputLimit bytes.
+    QByteArray output;
 };
+
+// Where a waited client's standard output goes: into the line's output file,
+// or into RunResult::output, so that nothing is written to the folder.
+enum class OutputTo { File, Memory };
 
 // Starts the SSH clients of this program and keeps the list of those running.
 class Runner : public QObject
@@ -30,15 +37,19 @@ public:
     static constexpr std::chrono::seconds DefaultDeadline{120};
     // How long a detached client's password file outlives its start.
     static constexpr std::chrono::seconds DetachedPasswordGrace{30};
+    // How much of a client's standard output is kept in memory; the rest is
+    // read and dropped.
+    static constexpr qsizetype CapturedOutputLimit = 1024 * 1024;
 
     static Runner& instance();
 
     // Starts a hidden client whose standard output goes into line.outputFile
-    // and returns at once. done runs exactly once, later, from the event loop
-    // (also when the client could not be started); not at all if context is
-    // destroyed first.
+    // (or, with OutputTo::Memory, into the result, and line.outputFile is
+    // neither written nor removed) and returns at once. done runs exactly
+    // once, later, from the event loop (also when the client could not be
+    // started); not at all if context is destroyed first.
     void RunCommand(const CommandLine& line, QObject* context,
-                    std::function<void(const RunResult&)> done);
+                    std::function<void(const RunResult&)> done, OutputTo output = OutputTo::File);
 
     // Starts a visible client that runs on its own; a console client is put
     // into a terminal window. False, with a reason, when nothing could start.
@@ -70,6 +81,7 @@ private:
               const QString& abandonedOutput);
     void removeUnreadOutput(const QString& outputFile);
     void hookApplicationQuit();
+    static void keepOutput(Run* run, const QByteArray& bytes);
     void endRun(Run* run);
     void failToStart(Run* run);
     void finish(Run* run, int exitCode, bool crashed);
