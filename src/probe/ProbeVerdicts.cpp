@@ -87,27 +87,49 @@ QString uptimeText(const QString& uptimeLine)
     return whole(days) + QStringLiteral("d,") + hm;
 }
 
-ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
+namespace
 {
-    ProbeVerdicts v;
-    v.status = {QStringLiteral("Online"), Colours::White, Colours::Black};
 
+// The pieces a probe output is cut into: the uptime line, the backup count
+// line and time text, and the RAID text.
+struct Pieces {
+    QString uptime, count, when, mdstat;
+};
+
+Pieces cutProbeOutput(const QString& output)
+{
     const Cut lines = cutAt(output, LF);
-    v.uptime = {uptimeText(lines.before), std::nullopt, std::nullopt};
     const QString& rest = lines.after;
 
     // The reports end where the first capital P starts the RAID text.
     const qsizetype p = rest.indexOf(QLatin1Char('P'));
     const QString backup = p < 0 ? rest : rest.left(p);
-    const QString mdstat = p < 0 ? QString() : rest.mid(p);
 
     const Cut report = cutAt(backup, LF);
-    const QString& count = report.before;
-    QString when = report.after;
+    return {lines.before, report.before, report.after, p < 0 ? QString() : rest.mid(p)};
+}
+
+bool hasBackupCount(const QString& count)
+{
+    return !count.isEmpty() && isDigit(count[0]);
+}
+
+} // namespace
+
+ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
+{
+    ProbeVerdicts v;
+    v.status = {QStringLiteral("Online"), Colours::White, Colours::Black};
+
+    const Pieces pieces = cutProbeOutput(output);
+    v.uptime = {uptimeText(pieces.uptime), std::nullopt, std::nullopt};
+
+    const QString& count = pieces.count;
+    QString when = pieces.when;
     if (when.isEmpty())
         when = QStringLiteral("Time Unknown");
 
-    if (count.isEmpty() || !isDigit(count[0]))
+    if (!hasBackupCount(count))
         v.backup = {QStringLiteral("N/A"), std::nullopt, std::nullopt};
     else if (leadingNumber(count) != 0)
         v.backup = {when + QLatin1Char(' '), Colours::Red, Colours::White};
@@ -117,6 +139,20 @@ ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
     if (raidStatus.isEmpty())
         v.raid = {QStringLiteral("Not Verified"), Colours::Yellow, std::nullopt};
     else
-        v.raid = raidComparison(mdstat, raidStatus);
+        v.raid = raidComparison(pieces.mdstat, raidStatus);
     return v;
+}
+
+ProbeNumbers probeNumbers(const QString& output)
+{
+    const Pieces pieces = cutProbeOutput(output);
+    ProbeNumbers numbers;
+    if (!pieces.uptime.isEmpty() && isDigit(pieces.uptime[0])) {
+        const double seconds = leadingNumber(pieces.uptime);
+        if (std::isfinite(seconds))
+            numbers.uptimeSeconds = std::floor(seconds);
+    }
+    if (hasBackupCount(pieces.count))
+        numbers.backupCount = leadingNumber(pieces.count);
+    return numbers;
 }

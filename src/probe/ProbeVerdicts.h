@@ -39,3 +39,13 @@ CellVerdict raidComparison(const QString& read, const QString& accepted);
 
 // The uptime cell's text for an uptime line of whole seconds ("1d,10h,17m").
 QString uptimeText(const QString& uptimeLine);
+
+// The numbers behind the Uptime and Backup cells of an output: the uptime
+// line's whole seconds (none when the line does not begin with a number) and
+// the value of the backup count line (none when the Backup cell reads "N/A";
+// infinity when it is too large to hold).
+struct ProbeNumbers {
+    std::optional<double> uptimeSeconds;
+    std::optional<double> backupCount;
+};
+ProbeNumbers probeNumbers(const QString& output);

@@ -1,0 +1,30 @@
+#include "probe/ServerCheck.h"
+
+#include "probe/Runner.h"
+#include "store/Passwords.h"
+#include "store/ServerRecord.h"
+
+CommandLine serverCheckLine(const ServerRecord& record)
+{
+    return ServerCheckLine(ResolveSshPort(record), ResolveConnectionPassword(record),
+                           ResolveSshHost(record), record.domain);
+}
+
+CheckVerdict offlineVerdict(const QString& reason)
+{
+    CheckVerdict verdict;
+    verdict.reason = reason;
+    verdict.cells.status = {OfflineText, Colours::Red, Colours::White};
+    return verdict;
+}
+
+CheckVerdict checkVerdict(const OutputRead& output, const RunResult& result,
+                          const QString& raidStatus)
+{
+    if (!output.hasText)
+        return offlineVerdict(result.reason.isEmpty() ? NoAnswerReason : result.reason);
+    CheckVerdict verdict;
+    verdict.online = true;
+    verdict.cells = parseProbeOutput(output.text, raidStatus);
+    return verdict;
+}
