@@ -74,7 +74,7 @@ StoreStatus createSchema(sqlite3* db, const QString& fileName)
     return StoreStatus::success();
 }
 
-StoreStatus verify(sqlite3* db, const QString& fileName, Check check)
+StoreStatus verify(sqlite3* db, const QString& fileName, Check check, bool mayCreate = true)
 {
     QStringList tables;
     int rc = SQLITE_OK;
@@ -82,7 +82,7 @@ StoreStatus verify(sqlite3* db, const QString& fileName, Check check)
         return refuse(fileName, QStringLiteral("is damaged and cannot be read (%1). It was left "
                                                "unchanged.")
                                     .arg(QString::fromUtf8(sqlite3_errstr(rc))));
-    if (tables.isEmpty())
+    if (tables.isEmpty() && mayCreate)
         return createSchema(db, fileName);
     if (!tables.contains(QStringLiteral("Server")))
         return refuse(fileName, QStringLiteral("is an SQLite database without a Server table. "
@@ -136,6 +136,43 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check)
         sqlite3_close(handle);
         if (!existed)
             QFile::remove(fileName); // never leave a half-made file behind
+        return status;
+    }
+    *db = handle;
+    return status;
+}
+
+StoreStatus openReadOnly(const QString& fileName, sqlite3** db)
+{
+    *db = nullptr;
+    if (!QFileInfo::exists(fileName))
+        return refuse(fileName, QStringLiteral("does not exist."));
+    if (!QFileInfo(fileName).isFile())
+        return refuse(fileName, QStringLiteral("is not a file."));
+    if (!hasSqliteHeader(fileName))
+        return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
+                                               "SQLite file). It was left unchanged."));
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &handle,
+                                   SQLITE_OPEN_READONLY, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString why = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+        sqlite3_close(handle);
+        return refuse(fileName, QStringLiteral("cannot be opened: %1.").arg(why));
+    }
+    // A save by another program holds the file for moments; a longer hold is a lock.
+    sqlite3_busy_timeout(handle, 2000);
+    sqlite3_extended_result_codes(handle, 1);
+    const int read =
+        sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if ((read & 0xff) == SQLITE_BUSY || (read & 0xff) == SQLITE_LOCKED) {
+        sqlite3_close(handle);
+        return refuse(fileName, QStringLiteral("is locked by another program. Try again when it "
+                                               "is done."));
+    }
+    StoreStatus status = verify(handle, fileName, Check::Thorough, false);
+    if (!status.ok()) {
+        sqlite3_close(handle);
         return status;
     }
     *db = handle;

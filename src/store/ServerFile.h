@@ -19,6 +19,11 @@ enum class Check { Quick, Thorough };
 // Thorough also verifies every page, for the check at program start.
 StoreStatus open(const QString& fileName, sqlite3** db, Check check = Check::Quick);
 
+// Opens an existing file read-only, to read the servers without ever
+// writing: a missing file is refused (never created), as is one that another
+// program holds locked for writing. Every page is verified, as Thorough does.
+StoreStatus openReadOnly(const QString& fileName, sqlite3** db);
+
 // A message when the file or its folder cannot be written, else empty.
 QString writeProblem(const QString& fileName);
 

@@ -47,9 +47,10 @@ const StoreStatus noCurrent =
 
 } // namespace
 
-Servers::Servers(const QString& fileName) : fileName_(fileName)
+Servers::Servers(const QString& fileName, Access access) : fileName_(fileName)
 {
-    openStatus_ = ServerFile::open(fileName_, &db_);
+    openStatus_ = access == Access::ReadOnly ? ServerFile::openReadOnly(fileName_, &db_)
+                                             : ServerFile::open(fileName_, &db_);
     if (openStatus_.ok())
         load();
 }

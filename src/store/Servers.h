@@ -16,7 +16,11 @@ struct sqlite3;
 class Servers
 {
 public:
-    explicit Servers(const QString& fileName = QString::fromLatin1(ServerFile::DefaultName));
+    // ReadOnly opens an existing file only and never writes to it; every
+    // editing operation then fails.
+    enum class Access { ReadWrite, ReadOnly };
+    explicit Servers(const QString& fileName = QString::fromLatin1(ServerFile::DefaultName),
+                     Access access = Access::ReadWrite);
     ~Servers();
     Servers(const Servers&) = delete;
     Servers& operator=(const Servers&) = delete;
