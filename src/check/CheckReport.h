@@ -1,0 +1,33 @@
+#pragma once
+
+#include "probe/ProbeVerdicts.h"
+#include "probe/ServerCheck.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The states of a monitoring plugin, numbered as its exit statuses.
+enum class State { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
+
+// "OK", "WARNING", "CRITICAL", "UNKNOWN"
+QString stateName(State state);
+
+// One server's check as vemo-check reports it.
+struct ServerResult {
+    QString domain;
+    CheckVerdict verdict;
+    ProbeNumbers numbers; // from the output; none when offline
+    double seconds = 0;   // how long the check took
+};
+
+// The state follows the grid's colours: a red cell is CRITICAL, a yellow one
+// WARNING, else OK.
+State stateOf(const CheckVerdict& verdict);
+// The worst state of all; UNKNOWN when there are none.
+State worstState(const QList<ServerResult>& results);
+
+// The three formats; each takes the results in the file's order.
+QByteArray nagiosReport(const QList<ServerResult>& results);
+QByteArray prometheusReport(const QList<ServerResult>& results);
+QByteArray jsonReport(const QList<ServerResult>& results);

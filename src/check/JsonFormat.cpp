@@ -1,0 +1,50 @@
+// One JSON object per server, in the file's order: the four cells of its
+// grid row (text and colours; null where the check gives the cell none), the
+// state, the reason when offline and how long the check took.
+#include "check/CheckReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace
+{
+
+QJsonValue colour(const std::optional<Rgb>& rgb)
+{
+    if (!rgb)
+        return QJsonValue::Null;
+    return QStringLiteral("#%1%2%3")
+        .arg(rgb->red, 2, 16, QLatin1Char('0'))
+        .arg(rgb->green, 2, 16, QLatin1Char('0'))
+        .arg(rgb->blue, 2, 16, QLatin1Char('0'));
+}
+
+QJsonObject cell(const CellVerdict& verdict)
+{
+    return {{QStringLiteral("text"), verdict.text},
+            {QStringLiteral("back"), colour(verdict.back)},
+            {QStringLiteral("fore"), colour(verdict.fore)}};
+}
+
+} // namespace
+
+QByteArray jsonReport(const QList<ServerResult>& results)
+{
+    QJsonArray servers;
+    for (const ServerResult& r : results) {
+        const ProbeVerdicts& c = r.verdict.cells;
+        servers.append(QJsonObject{
+            {QStringLiteral("domain"), r.domain},
+            {QStringLiteral("state"), stateName(stateOf(r.verdict))},
+            {QStringLiteral("online"), r.verdict.online},
+            {QStringLiteral("status"), cell(c.status)},
+            {QStringLiteral("uptime"), cell(c.uptime)},
+            {QStringLiteral("raid"), cell(c.raid)},
+            {QStringLiteral("backup"), cell(c.backup)},
+            {QStringLiteral("reason"), r.verdict.reason},
+            {QStringLiteral("duration_seconds"), qRound64(r.seconds * 1000) / 1000.0},
+        });
+    }
+    return QJsonDocument(servers).toJson(QJsonDocument::Indented);
+}

@@ -1,0 +1,124 @@
+// Prometheus's text exposition format: each metric once with its HELP and
+// TYPE lines, then one series per server labelled with its domain. Metrics
+// whose value the check could not learn (an offline server's uptime, a backup
+// cell reading "N/A") have no series for that server.
+#include "check/CheckReport.h"
+
+#include <cmath>
+#include <functional>
+#include <optional>
+
+namespace
+{
+
+// A label value as the format needs it: backslash, double quote and line
+// feed escaped, so any text stays one label.
+QString labelValue(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (QChar c : text) {
+        if (c == QLatin1Char('\\'))
+            escaped += QLatin1String("\\\\");
+        else if (c == QLatin1Char('"'))
+            escaped += QLatin1String("\\\"");
+        else if (c == QLatin1Char('\n'))
+            escaped += QLatin1String("\\n");
+        else
+            escaped += c;
+    }
+    return escaped;
+}
+
+QString sampleValue(double value, int decimals = 0)
+{
+    if (std::isnan(value))
+        return QStringLiteral("NaN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("+Inf") : QStringLiteral("-Inf");
+    return QString::number(value, 'f', decimals);
+}
+
+QString raidState(const QString& cellText)
+{
+    if (cellText == QLatin1String("Clean"))
+        return QStringLiteral("clean");
+    if (cellText == QLatin1String("Not Verified"))
+        return QStringLiteral("not_verified");
+    return QStringLiteral("dirty");
+}
+
+class Exposition
+{
+public:
+    explicit Exposition(const QList<ServerResult>& results) : results_(results) {}
+
+    // One metric: its HELP and TYPE lines and, per server, the lines that
+    // series() gives (label text after the domain, value).
+    using Series = std::function<QList<std::pair<QString, QString>>(const ServerResult&)>;
+    void metric(const char* name, const char* help, const Series& series)
+    {
+        text_ += QStringLiteral("# HELP %1 %2\n# TYPE %1 gauge\n")
+                     .arg(QLatin1String(name), QLatin1String(help));
+        for (const ServerResult& result : results_) {
+            for (const auto& [labels, value] : series(result))
+                text_ += QStringLiteral("%1{domain=\"%2\"%3} %4\n")
+                             .arg(QLatin1String(name), labelValue(result.domain), labels, value);
+        }
+    }
+    QByteArray bytes() const { return text_.toUtf8(); }
+
+private:
+    const QList<ServerResult>& results_;
+    QString text_;
+};
+
+QList<std::pair<QString, QString>> one(const QString& value)
+{
+    return {{QString(), value}};
+}
+
+QList<std::pair<QString, QString>> optional(const std::optional<double>& value)
+{
+    if (!value)
+        return {};
+    return one(sampleValue(*value));
+}
+
+} // namespace
+
+QByteArray prometheusReport(const QList<ServerResult>& results)
+{
+    Exposition out(results);
+    out.metric("vemo_up", "Whether the server answered its check (1) or is offline (0).",
+               [](const ServerResult& r) { return one(r.verdict.online ? "1" : "0"); });
+    out.metric("vemo_uptime_seconds", "The server's uptime in whole seconds.",
+               [](const ServerResult& r) { return optional(r.numbers.uptimeSeconds); });
+    out.metric("vemo_backup_failed",
+               "The first number of the server's backup report; 0 is a good backup.",
+               [](const ServerResult& r) { return optional(r.numbers.backupCount); });
+    out.metric("vemo_raid_state",
+               "The server's RAID against its accepted reference: 1 for the state it is in.",
+               [](const ServerResult& r) {
+                   QList<std::pair<QString, QString>> lines;
+                   if (!r.verdict.online)
+                       return lines;
+                   const QString current = raidState(r.verdict.cells.raid.text);
+                   for (const char* state : {"clean", "dirty", "not_verified"})
+                       lines.append({QStringLiteral(",state=\"%1\"").arg(QLatin1String(state)),
+                                     current == QLatin1String(state) ? "1" : "0"});
+                   return lines;
+               });
+    out.metric("vemo_check_duration_seconds", "How long the server's check took.",
+               [](const ServerResult& r) { return one(sampleValue(r.seconds, 3)); });
+    out.metric("vemo_check_failure_info", "Why the server's check found it offline.",
+               [](const ServerResult& r) {
+                   QList<std::pair<QString, QString>> lines;
+                   if (!r.verdict.online)
+                       lines.append(
+                           {QStringLiteral(",reason=\"%1\"").arg(labelValue(r.verdict.reason)),
+                            QStringLiteral("1")});
+                   return lines;
+               });
+    return out.bytes();
+}

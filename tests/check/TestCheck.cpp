@@ -1,0 +1,455 @@
+// vemo-check, the real executable, against fixture SSH servers on 127.0.0.1:
+// one mixed set of servers in each format with its exit status, Prometheus's
+// own promtool and node_exporter reading the exposition, and the servers
+// files it must refuse without touching them.
+#include "probe/Runner.h"
+#include "store/Servers.h"
+#include "support/FixtureServers.h"
+#include "support/SampleMdstat.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QtTest>
+
+#include <sqlite3.h>
+
+namespace
+{
+
+const QString VemoCheck = QStringLiteral(VEMO_BINARY_DIR "/src/check/vemo-check");
+constexpr int RunTimeoutMs = 120000;
+
+// A domain that no file name, plugin line or label may break.
+const QString OddDomain = QStringLiteral("odd\"\\\nname");
+
+struct Ran {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+Ran runCheck(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(VemoCheck, arguments);
+    Ran ran;
+    if (!process.waitForFinished(RunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        return ran;
+    }
+    ran.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    ran.out = process.readAllStandardOutput();
+    ran.err = process.readAllStandardError();
+    return ran;
+}
+
+// A file's bytes and modification time, to show it was left as it was.
+struct FileState {
+    QByteArray bytes;
+    QDateTime modified;
+    bool operator==(const FileState&) const = default;
+};
+
+FileState fileState(const QString& name)
+{
+    QFile file(name);
+    FileState state;
+    if (file.open(QIODevice::ReadOnly))
+        state.bytes = file.readAll();
+    state.modified = QFileInfo(name).lastModified();
+    return state;
+}
+
+bool writeFile(const QString& name, const QByteArray& bytes)
+{
+    QFile file(name);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+int freeLoopbackPort()
+{
+    return FixtureServers::closedPort(); // bound, read and closed: free for a moment
+}
+
+QByteArray httpGet(QNetworkAccessManager& network, const QUrl& url)
+{
+    std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(url)));
+    if (!QTest::qWaitFor([&] { return reply->isFinished(); }, 10000) ||
+        reply->error() != QNetworkReply::NoError)
+        return {};
+    return reply->readAll();
+}
+
+} // namespace
+
+class TestCheck : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void nagios_data();
+    void nagios();
+    void prometheusThroughPromtoolAndNodeExporter();
+    void json();
+    void capturedOutputIsBounded();
+    void refusesServersFile_data();
+    void refusesServersFile();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    std::unique_ptr<FixtureServers> fixtures_;
+    FixtureServer* healthy_ = nullptr;
+};
+
+void TestCheck::initTestCase()
+{
+    QVERIFY2(QFileInfo(VemoCheck).isExecutable(), qPrintable(VemoCheck));
+    fixtures_ = std::make_unique<FixtureServers>();
+    QVERIFY2(fixtures_->ok(), qPrintable(fixtures_->error()));
+    healthy_ = &fixtures_->start();
+    FixtureServer& failedBackup = fixtures_->start();
+    FixtureServer& refusing = fixtures_->start(FixtureOptions{.mode = FixtureMode::RefuseLogin});
+    QVERIFY2(fixtures_->ok(), qPrintable(fixtures_->error()));
+    healthy_->setMdstat(HealthyMdstat);
+    failedBackup.setMdstat(HealthyMdstat);
+    failedBackup.setBackupReport("3\n");
+
+    const QString clean = QString::fromLatin1(HealthyMdstat);
+    QVERIFY(fixtures_->addToServersFile(*healthy_, "clean.example", clean));
+    QVERIFY(fixtures_->addToServersFile(*healthy_, "dirty.example",
+                                        QString::fromLatin1(DegradedMdstat)));
+    QVERIFY(fixtures_->addToServersFile(failedBackup, "backup.example", clean));
+    QVERIFY(fixtures_->addToServersFile(*healthy_, "unverified.example"));
+    QVERIFY(fixtures_->addToServersFile(refusing, "refused.example", clean));
+    ServerRecord closed = healthy_->record("closed.example", clean);
+    closed.sshPort = QString::number(FixtureServers::closedPort());
+    {
+        Servers view;
+        QVERIFY(view.AddNew().ok());
+        view.buffer() = closed;
+        QVERIFY(view.Update().ok());
+    }
+    QVERIFY(fixtures_->addToServersFile(*healthy_, OddDomain, clean));
+}
+
+void TestCheck::nagios_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output");
+
+    const QString good = QStringLiteral("uptime 1d,1h,57m, RAID %1, backup 2026-12-08 03:00:01");
+    QTest::newRow("OK") << QStringList{"--domain", "clean.example"} << 0
+                        << "VEMO OK - clean.example: Online, " + good.arg("Clean") +
+                               " | uptime=93456s backup_failed=0 raid_clean=1\n";
+    QTest::newRow("WARNING") << QStringList{"--domain=unverified.example", "--format", "nagios"}
+                             << 1
+                             << "VEMO WARNING - unverified.example: Online, " +
+                                    good.arg("Not Verified") +
+                                    " | uptime=93456s backup_failed=0 raid_clean=0\n";
+    QTest::newRow("CRITICAL offline") << QStringList{"--domain", "closed.example"} << 2
+                                      << "VEMO CRITICAL - closed.example: !!!Offline!!! "
+                                         "(Connection refused) | uptime=U backup_failed=U "
+                                         "raid_clean=U\n";
+    QTest::newRow("several, worst first")
+        << QStringList{"--domain",       "clean.example", "--domain",
+                       "backup.example", "--domain",      "unverified.example"}
+        << 2
+        << "VEMO CRITICAL - 3 servers: 1 CRITICAL, 1 WARNING, 1 OK | critical=1 warning=1 ok=1\n"
+           "CRITICAL - backup.example: Online, uptime 1d,1h,57m, RAID Clean, backup Time "
+           "Unknown\n"
+           "WARNING - unverified.example: Online, " +
+               good.arg("Not Verified") + "\nOK - clean.example: Online, " + good.arg("Clean") +
+               "\n";
+    QTest::newRow("all") << QStringList{} << 2
+                         << "VEMO CRITICAL - 7 servers: 5 CRITICAL, 1 WARNING, 1 OK | critical=5 "
+                            "warning=1 ok=1\n"
+                            "CRITICAL - dirty.example: Online, " +
+                                good.arg("DIRTY!!!") +
+                                "\nCRITICAL - backup.example: Online, uptime 1d,1h,57m, RAID "
+                                "Clean, backup Time Unknown\n"
+                                "CRITICAL - refused.example: !!!Offline!!! (Access denied)\n"
+                                "CRITICAL - closed.example: !!!Offline!!! (Connection refused)\n"
+                                "CRITICAL - odd\"\\ name: !!!Offline!!! (the domain holds a path "
+                                "separator)\n"
+                                "WARNING - unverified.example: Online, " +
+                                good.arg("Not Verified") + "\nOK - clean.example: Online, " +
+                                good.arg("Clean") + "\n";
+    QTest::newRow("UNKNOWN domain")
+        << QStringList{"--domain", "clean.example", "--domain", "nosuch.example"} << 3
+        << "VEMO UNKNOWN - no server with the domain \"nosuch.example\" in \"Servers.mdb\".\n";
+}
+
+void TestCheck::nagios()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    const Ran ran = runCheck(arguments);
+    QCOMPARE(QString::fromUtf8(ran.out), output);
+    QCOMPARE(ran.exitCode, exitCode);
+}
+
+void TestCheck::prometheusThroughPromtoolAndNodeExporter()
+{
+    QTemporaryDir textfiles;
+    QVERIFY(textfiles.isValid());
+    const QString prom = textfiles.filePath(QStringLiteral("vemo.prom"));
+    QVERIFY(writeFile(prom, "# an older report\n"));
+    const Ran ran = runCheck({"--format", "prometheus", "--output", prom});
+    QCOMPARE(ran.exitCode, 2);
+    QVERIFY(ran.out.isEmpty());
+    // Replaced through a file of its own that is gone again.
+    QCOMPARE(QDir(textfiles.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList{"vemo.prom"});
+    const QByteArray exposition = fileState(prom).bytes;
+
+    const QStringList expected = {
+        R"(vemo_up{domain="clean.example"} 1)",
+        R"(vemo_up{domain="refused.example"} 0)",
+        R"(vemo_up{domain="odd\"\\\nname"} 0)",
+        R"(vemo_uptime_seconds{domain="clean.example"} 93456)",
+        R"(vemo_backup_failed{domain="backup.example"} 3)",
+        R"(vemo_raid_state{domain="clean.example",state="clean"} 1)",
+        R"(vemo_raid_state{domain="dirty.example",state="dirty"} 1)",
+        R"(vemo_raid_state{domain="unverified.example",state="not_verified"} 1)",
+        R"(vemo_check_failure_info{domain="refused.example",reason="Access denied"} 1)",
+        R"(vemo_check_failure_info{domain="closed.example",reason="Connection refused"} 1)",
+    };
+    const QStringList lines = QString::fromUtf8(exposition).split('\n');
+    for (const QString& line : expected)
+        QVERIFY2(lines.contains(line), qPrintable(line + "\n---\n" + exposition));
+    QVERIFY(!exposition.contains("vemo_uptime_seconds{domain=\"closed.example\"}"));
+    QCOMPARE(lines.filter(QRegularExpression("^vemo_check_duration_seconds\\{")).size(), 7);
+
+    // Prometheus's own linter takes it as it stands.
+    QProcess promtool;
+    promtool.setStandardInputFile(prom);
+    promtool.start(QStringLiteral("promtool"), {"check", "metrics"});
+    QVERIFY(promtool.waitForFinished(RunTimeoutMs));
+    const QByteArray said = promtool.readAllStandardOutput() + promtool.readAllStandardError();
+    QVERIFY2(promtool.exitCode() == 0 && said.trimmed().isEmpty(), said.constData());
+
+    // node_exporter's textfile collector serves every series, the odd domain
+    // as one label, and reports no error reading the file.
+    const int port = freeLoopbackPort();
+    QProcess exporter;
+    exporter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    exporter.start(QStringLiteral("prometheus-node-exporter"),
+                   {QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(port),
+                    "--collector.disable-defaults", "--collector.textfile",
+                    "--collector.textfile.directory=" + textfiles.path()});
+    QVERIFY(exporter.waitForStarted());
+    const auto stopExporter = qScopeGuard([&] {
+        exporter.terminate();
+        if (!exporter.waitForFinished(10000)) {
+            exporter.kill();
+            exporter.waitForFinished();
+        }
+    });
+    QNetworkAccessManager network;
+    const QUrl url(QStringLiteral("http://127.0.0.1:%1/metrics").arg(port));
+    QByteArray scraped;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            scraped = httpGet(network, url);
+            return !scraped.isEmpty() || exporter.state() == QProcess::NotRunning;
+        },
+        30000));
+    const QStringList served = QString::fromUtf8(scraped).split('\n');
+    for (const QString& line : expected)
+        QVERIFY2(served.contains(line), qPrintable(line + "\n---\n" + scraped));
+    QVERIFY2(served.contains("node_textfile_scrape_error 0"), scraped.constData());
+}
+
+void TestCheck::json()
+{
+    // A window's check file in the same folder is neither read nor touched.
+    const QString windowFile = QStringLiteral("~karu~clean.example.tmp");
+    QVERIFY(writeFile(windowFile, "a window's client writes here\n"));
+    const FileState window = fileState(windowFile);
+    const FileState serversFile = fileState(QStringLiteral("Servers.mdb"));
+
+    const Ran ran = runCheck({"--format", "json", "--jobs", "3", "--timeout", "30"});
+    QCOMPARE(ran.exitCode, 2);
+    QJsonParseError error;
+    const QJsonArray servers = QJsonDocument::fromJson(ran.out, &error).array();
+    QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(error.errorString()));
+
+    const auto cell = [](const QJsonObject& server, const char* name) {
+        const QJsonObject c = server.value(QLatin1String(name)).toObject();
+        return QStringList{c.value("text").toString(), c.value("back").toString(),
+                           c.value("fore").toString()}
+            .join('|');
+    };
+    struct Expected {
+        QString domain, state, status, raid, backup, reason;
+    };
+    const QString online = "Online|#ffffff|#000000";
+    const QString offline = "!!!Offline!!!|#ff0000|#ffffff";
+    const QString goodBackup = "2026-12-08 03:00:01\n |#ffffff|#000000";
+    const QString clean = "Clean|#ffffff|#000000";
+    const QList<Expected> expected = {
+        {"clean.example", "OK", online, clean, goodBackup, ""},
+        {"dirty.example", "CRITICAL", online, "DIRTY!!!|#ff0000|#ffffff", goodBackup, ""},
+        {"backup.example", "CRITICAL", online, clean, "Time Unknown |#ff0000|#ffffff", ""},
+        {"unverified.example", "WARNING", online, "Not Verified|#ffff00|", goodBackup, ""},
+        {"refused.example", "CRITICAL", offline, "||", "||", "Access denied"},
+        {"closed.example", "CRITICAL", offline, "||", "||", "Connection refused"},
+        {OddDomain, "CRITICAL", offline, "||", "||", "the domain holds a path separator"},
+    };
+    QCOMPARE(servers.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const QJsonObject server = servers[i].toObject();
+        const Expected& e = expected[i];
+        QCOMPARE(server.value("domain").toString(), e.domain);
+        QCOMPARE(server.value("state").toString(), e.state);
+        QCOMPARE(cell(server, "status"), e.status);
+        QCOMPARE(cell(server, "raid"), e.raid);
+        QCOMPARE(cell(server, "backup"), e.backup);
+        QCOMPARE(server.value("reason").toString(), e.reason);
+        QCOMPARE(cell(server, "uptime").section('|', 0, 0),
+                 e.reason.isEmpty() ? QStringLiteral("1d,1h,57m") : QString());
+        // A line refused before any client starts takes no measurable time.
+        QVERIFY(server.value("duration_seconds").isDouble());
+        if (server.value("online").toBool())
+            QVERIFY(server.value("duration_seconds").toDouble() > 0);
+    }
+
+    QCOMPARE(fileState(windowFile), window);
+    QCOMPARE(fileState(QStringLiteral("Servers.mdb")), serversFile);
+    QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden),
+             QStringList({"Servers.mdb", windowFile}));
+    QVERIFY(QFile::remove(windowFile));
+}
+
+void TestCheck::capturedOutputIsBounded()
+{
+    // An mdstat of 1.5 MiB: the runner keeps the first MiB and writes no file.
+    FixtureServer& big = fixtures_->start();
+    QVERIFY2(fixtures_->ok(), qPrintable(fixtures_->error()));
+    big.setMdstat(QByteArray(Runner::CapturedOutputLimit * 3 / 2, 'x'));
+    std::optional<RunResult> result;
+    QObject context;
+    const CommandLine line =
+        ServerCheckLine(big.portText(), big.password(), big.host(), "big.example");
+    Runner::instance().RunCommand(
+        line, &context, [&](const RunResult& r) { result = r; }, OutputTo::Memory);
+    QVERIFY(QTest::qWaitFor([&] { return result.has_value(); }, RunTimeoutMs));
+    QCOMPARE(result->output.size(), Runner::CapturedOutputLimit);
+    QVERIFY(result->output.startsWith("93456\n0\n2026-12-08 03:00:01\nxxx"));
+    QVERIFY(!QFile::exists(line.outputFile));
+    fixtures_->stop(big);
+}
+
+void TestCheck::refusesServersFile_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<bool>("locked");
+    QTest::addColumn<QString>("message");
+
+    QByteArray jet(4096, '\0');
+    jet.replace(4, 15, "Standard Jet DB");
+    QByteArray damaged = QByteArray("SQLite format 3", 16) + QByteArray(4080, '\x5a');
+    QTest::newRow("missing") << QByteArray() << false << "does not exist.";
+    QTest::newRow("foreign") << jet << false << "is not a database of this program";
+    QTest::newRow("damaged") << damaged << false << "is damaged";
+    QTest::newRow("locked") << QByteArray("copy") << true << "is locked by another program";
+}
+
+void TestCheck::refusesServersFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, locked);
+    QFETCH(QString, message);
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString file = folder.filePath(QStringLiteral("Servers.mdb"));
+    if (content == "copy")
+        QVERIFY(QFile::copy(QStringLiteral("Servers.mdb"), file));
+    else if (!content.isEmpty())
+        QVERIFY(writeFile(file, content));
+    const FileState before = fileState(file);
+
+    sqlite3* holder = nullptr;
+    const auto release = qScopeGuard([&] { sqlite3_close(holder); });
+    if (locked) {
+        QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+
+    const Ran ran = runCheck({"--file", file});
+    // The other formats say it on standard error.
+    const Ran json = runCheck({"--file", file, "--format", "json"});
+    // Only now: closing any descriptor of the file in this process would
+    // drop the lock that the holder's connection has on it.
+    sqlite3_close(holder);
+    holder = nullptr;
+
+    QCOMPARE(ran.exitCode, 3);
+    const QString out = QString::fromUtf8(ran.out);
+    QVERIFY2(out.startsWith("VEMO UNKNOWN - The server file \"" + file + "\" " + message),
+             qPrintable(out));
+    QCOMPARE(json.exitCode, 3);
+    QVERIFY(json.out.isEmpty());
+    QVERIFY2(json.err.contains(message.toUtf8()), json.err.constData());
+    QCOMPARE(fileState(file), before);
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+             content.isEmpty() ? QStringList() : QStringList{"Servers.mdb"});
+}
+
+void TestCheck::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QStringList>("says");
+
+    QTest::newRow("help") << QStringList{"--help"} << 0
+                          << QStringList{"--file PATH",
+                                         "--domain D",
+                                         "--format F",
+                                         "--output FILE",
+                                         "--timeout SECONDS",
+                                         "--jobs N",
+                                         "--help",
+                                         "--version",
+                                         "0  OK",
+                                         "1  WARNING",
+                                         "2  CRITICAL",
+                                         "3  UNKNOWN",
+                                         "--domain example.org\n",
+                                         "--format prometheus --output",
+                                         "--format json |"};
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"VEMO 1.00\n"};
+    QTest::newRow("unknown option")
+        << QStringList{"--bogus"} << 3 << QStringList{"VEMO UNKNOWN - Unknown option 'bogus'."};
+    QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 3
+                                    << QStringList{"VEMO UNKNOWN - Unknown format 'xml'"};
+    QTest::newRow("jobs 0") << QStringList{"--jobs", "0"} << 3
+                            << QStringList{"VEMO UNKNOWN - --jobs takes a whole number"};
+    QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 3
+                                 << QStringList{"VEMO UNKNOWN - --timeout takes a number"};
+    QTest::newRow("missing value") << QStringList{"--domain"} << 3
+                                   << QStringList{"VEMO UNKNOWN - Missing value after '--domain'."};
+    QTest::newRow("stray argument")
+        << QStringList{"example.org"} << 3 << QStringList{"VEMO UNKNOWN - Unexpected argument"};
+}
+
+void TestCheck::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QStringList, says);
+    const Ran ran = runCheck(arguments);
+    QCOMPARE(ran.exitCode, exitCode);
+    for (const QString& text : says)
+        QVERIFY2(ran.out.contains(text.toUtf8()), qPrintable(text + "\n---\n" + ran.out));
+}
+
+QTEST_GUILESS_MAIN(TestCheck)
+#include "TestCheck.moc"
