@@ -2,6 +2,9 @@
 // one mixed set of servers in each format with its exit status, Prometheus's
 // own promtool and node_exporter reading the exposition, and the servers
 // files it must refuse without touching them.
+#include "app/Module.h"
+#include "monitor/Main.h"
+#include "monitor/MonitorTestKit.h"
 #include "probe/Runner.h"
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
@@ -95,6 +98,7 @@ private slots:
     void nagios();
     void prometheusThroughPromtoolAndNodeExporter();
     void json();
+    void verdictsEqualTheWindowsGrid();
     void capturedOutputIsBounded();
     void refusesServersFile_data();
     void refusesServersFile();
@@ -328,6 +332,40 @@ void TestCheck::json()
     QVERIFY(QFile::remove(windowFile));
 }
 
+void TestCheck::verdictsEqualTheWindowsGrid()
+{
+    // The monitor window's own cycle over the same file, then vemo-check:
+    // every cell's text and colours, and the offline reason, are the same.
+    Main main;
+    main.setEndProgram([] {});
+    main.Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, RunTimeoutMs);
+    const Ran ran = runCheck({"--format", "json"});
+    const QJsonArray servers = QJsonDocument::fromJson(ran.out).array();
+    QCOMPARE(servers.size(), main.grid().rows() - 1);
+
+    const auto colour = [](const QJsonObject& cell, const char* name) {
+        const QString text = cell.value(QLatin1String(name)).toString();
+        return text.isEmpty() ? QColor() : QColor(text);
+    };
+    const std::pair<const char*, int> cells[] = {{"status", kit::Status},
+                                                 {"uptime", kit::Uptime},
+                                                 {"raid", kit::Raid},
+                                                 {"backup", kit::Backup}};
+    for (int row = 1; row < main.grid().rows(); ++row) {
+        const QJsonObject server = servers[row - 1].toObject();
+        QCOMPARE(server.value("domain").toString(), kit::text(main, row, kit::Server));
+        for (const auto& [name, col] : cells) {
+            const QJsonObject cell = server.value(QLatin1String(name)).toObject();
+            const QString where = QStringLiteral("row %1, %2").arg(row).arg(name);
+            QVERIFY2(cell.value("text").toString() == kit::text(main, row, col), qPrintable(where));
+            QVERIFY2(colour(cell, "back") == kit::back(main, row, col), qPrintable(where));
+            QVERIFY2(colour(cell, "fore") == kit::fore(main, row, col), qPrintable(where));
+        }
+        QCOMPARE(server.value("reason").toString(), kit::cell(main, row, kit::Status)->toolTip());
+    }
+}
+
 void TestCheck::capturedOutputIsBounded()
 {
     // An mdstat of 1.5 MiB: the runner keeps the first MiB and writes no file.
@@ -451,5 +489,5 @@ void TestCheck::commandLine()
         QVERIFY2(ran.out.contains(text.toUtf8()), qPrintable(text + "\n---\n" + ran.out));
 }
 
-QTEST_GUILESS_MAIN(TestCheck)
+QTEST_MAIN(TestCheck)
 #include "TestCheck.moc"
