@@ -3,6 +3,7 @@
 #include "app/OpenFileLimit.h"
 #include "app/QtMessageBox.h"
 #include "app/QuitOnSignals.h"
+#include "app/StartOptions.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
@@ -11,11 +12,16 @@
 
 int main(int argc, char* argv[])
 {
+    if (const std::optional<int> status = StartOptions::answerAtOnce(argc, argv))
+        return *status;   // --help, --version: before Qt, so no display is needed
     raiseOpenFileLimit(); // before any client starts; best effort
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VEMO"));
     QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setDesktopFileName(QStringLiteral(VEMO_APP_ID));
     installQtMessageBoxes();
+    if (const std::optional<int> status = StartOptions::apply(QApplication::arguments().mid(1)))
+        return *status; // an unknown switch, or a data folder it cannot enter
     quitOnTerminationSignals();
 
     const QString title = QStringLiteral("Quillfern Remote Server Monitor");

@@ -2,5 +2,6 @@
 
 #include <QIcon>
 
-// The monitor window's icon, drawn at 16 and 32 pixels.
+// The program's icon (a stack of servers with green lights), the same PNGs
+// that the desktop's icon theme gets, from 16 to 256 pixels.
 QIcon monitorIcon();

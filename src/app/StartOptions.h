@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The command line. With no switch the program works in the current folder;
+// --data-folder (the desktop launcher's switch) makes it work in the user's
+// data folder instead. No widgets here: the answers go to stdout and stderr.
+namespace StartOptions
+{
+
+// "$XDG_DATA_HOME/vemo", or "~/.local/share/vemo" when XDG_DATA_HOME is unset,
+// empty or relative.
+QString dataFolder();
+
+// What --help prints.
+QString helpText();
+
+// Before the application object exists: answers --help and --version at once
+// (no display needed) and returns the exit status; otherwise nothing.
+std::optional<int> answerAtOnce(int argc, char* argv[]);
+
+// Once Qt has taken out its own options (-platform, -style and the like):
+// refuses anything unknown (status 2), and with --data-folder makes that
+// folder (mode 0700) if needed and enters it (status 1 and a message box when
+// that fails). Nothing when the program goes on.
+std::optional<int> apply(const QStringList& arguments);
+
+} // namespace StartOptions
