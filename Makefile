@@ -1,10 +1,11 @@
 # make run   builds the monitor and starts it in the current directory.
 # make test  builds and runs every test, then once more under the sanitizers.
+# make package  builds the .deb (vemo_<version>_<arch>.deb in the build folder).
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 
-.PHONY: deps build run test test-plain test-asan demo bench format format-check clean
+.PHONY: deps build run test test-plain test-asan package demo bench format format-check clean
 
 deps:
 	@bash scripts/install-deps.sh
@@ -30,6 +31,9 @@ test-asan: deps
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DVEMO_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

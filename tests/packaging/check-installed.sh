@@ -3,7 +3,7 @@
 # temporary DESTDIR (mode "install") or by the .deb: built with cpack, checked
 # by lintian (no error allowed), unpacked with dpkg-deb -x (mode "deb").
 # Either tree must hold every file, and the desktop entry and the AppStream
-# metadata must pass their validators.
+# metadata must pass their validators without a remark.
 #   check-installed.sh install|deb BUILD_DIR APP_ID "PROGRAMS" "MANUALS" "ICON_SIZES"
 set -euo pipefail
 mode=$1 build=$2 id=$3
@@ -58,6 +58,9 @@ done
 grep -o '<image>[^<]*</image>' "$usr/share/metainfo/$id.metainfo.xml" | sed 's|.*/docs/||; s|</image>||' |
   while read -r shot; do [ -f "$source_dir/docs/$shot" ] || fail "screenshot not in docs/: $shot"; done
 
-desktop-file-validate "$usr/share/applications/$id.desktop" || fail "desktop-file-validate"
-appstreamcli validate --no-net --pedantic "$usr/share/metainfo/$id.metainfo.xml" || fail "appstreamcli validate"
+# Not even a hint or a pedantic note.
+out=$(desktop-file-validate "$usr/share/applications/$id.desktop" 2>&1) && [ -z "$out" ] ||
+  fail "desktop-file-validate: $out"
+out=$(appstreamcli validate --no-net --pedantic "$usr/share/metainfo/$id.metainfo.xml" 2>&1) &&
+  ! grep -q '^[IWE]:' <<<"$out" || fail "appstreamcli validate: $out"
 echo "$mode: ${#expect[@]} files in place, desktop entry and metadata valid"
