@@ -68,6 +68,7 @@ private slots:
     void switchesAnswer();
     void launcherWorksInDataFolder_data();
     void launcherWorksInDataFolder();
+    void unusableDataFolderIsReported();
     void windowIconHasEveryInstalledSize();
 };
 
@@ -171,6 +172,35 @@ void TestStartOptions::launcherWorksInDataFolder()
         [&](const QString& path) { return path == inHome || path.startsWith(inHome + '/'); });
     QCOMPARE(besides, homeBesides);
     QCOMPARE(entriesUnder(run.work.path()), QStringList());
+}
+
+void TestStartOptions::unusableDataFolderIsReported()
+{
+    QTemporaryDir elsewhere;
+    QFile file(elsewhere.filePath("file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    Run run("offscreen", file.fileName() + "/data");
+    run.program.start(VEMO_EXECUTABLE, {"--data-folder"});
+    QVERIFY(run.program.waitForStarted());
+
+    // It says why on stderr and waits in its message box; it goes no further.
+    const QString message =
+        QString("vemo: Cannot make the folder %1/data: Not a directory\n").arg(file.fileName());
+    QString said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += QString::fromLocal8Bit(run.program.readAllStandardError());
+            return said.contains('\n') || run.program.state() == QProcess::NotRunning;
+        },
+        60000));
+    QCOMPARE(said.left(message.size()), message);
+    QCOMPARE(run.program.state(), QProcess::Running);
+    run.program.kill();
+    QVERIFY(run.program.waitForFinished(20000));
+    QCOMPARE(entriesUnder(run.work.path()), QStringList());
+    QCOMPARE(entriesUnder(run.home.path()), QStringList());
+    QCOMPARE(entriesUnder(elsewhere.path()), QStringList{"file"});
 }
 
 void TestStartOptions::windowIconHasEveryInstalledSize()
