@@ -1,25 +1,37 @@
-// One whole check cycle of the real monitor window over N servers, offscreen:
-// a Servers.mdb of N records spread over a few fixture SSH servers on
-// 127.0.0.1 (each server answers for many domains), the window's activation,
-// and the wait until the cycle has ended and the window is idle again.
-// Prints the cycle's wall and CPU time, the process's peak RSS, the most
-// clients and open files at once, and how the rows ended, with the reasons
-// of the offline ones grouped.
+// Whole check cycles of the real monitor window, offscreen, against a bare
+// driver that starts the same plink runs with the same number at once, and
+// the time it takes to fill the grid.
 //
-//     bench_monitor [--fixtures K] [--keep-file-limit] [N ...]
-//                                        default: 4 fixture servers, N = 200 500
+//     bench_monitor [--fan-out F|cap] [--sizes A,B,C] [--sweep F1,F2,...]
 //
-// Like the program's start-up it first raises its soft limit on open files
-// to the hard limit; --keep-file-limit leaves the limit as it was inherited.
+//   A (default 200):   servers spread over 4 fixture SSH servers on 127.0.0.1
+//   B (default 2000):  servers on a closed 127.0.0.1 port (every run refused)
+//   C (default 10000): records whose activation (read, grid fill, window
+//                      size, cycle start) is timed; 0 skips a size
+//   --fan-out:         clients at once in both window and bare driver;
+//                      default what the program uses (the default fan-out
+//                      within the open-file limit), "cap" the open-file cap
+//   --sweep:           instead: the bare driver alone at each fan-out, on A and B
 //
-// Exits 1 when a row did not end "Online" (every fixture server is healthy,
-// so each such row is a fault) or the cycle did not end.
+// For each cycle it prints the window's wall time, its own CPU and its
+// clients' CPU, the bare driver's wall time, the floor (the clients' CPU
+// shared by the cores), the ratios, the longest event-loop stall (a 5 ms
+// timer inside the loop, the cycle's start included), the most clients at
+// once and the peak resident memory of this process during the cycle.
+//
+// Like the program it first raises its soft limit on open files to the hard
+// limit. Exits 1 when a row ends other than expected or a cycle does not end.
 
 #include "app/Module.h"
 #include "app/OpenFileLimit.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
+#include "probe/CheckFanOut.h"
+#include "probe/CommandLine.h"
+#include "probe/PasswordFiles.h"
 #include "probe/Runner.h"
+#include "store/Passwords.h"
+#include "store/ServerFile.h"
 #include "support/FixtureServers.h"
 
 #include <QAbstractButton>
@@ -27,7 +39,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTextStream>
 #include <QThread>
@@ -35,16 +50,17 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <dirent.h>
+#include <deque>
+#include <memory>
+#include <sqlite3.h>
 #include <sys/resource.h>
 
 namespace
 {
 
-// Far beyond the runner's own deadline for a client: a cycle still open
-// then is stuck.
-constexpr int CycleLimitMs = 600000;
-constexpr int SampleMs = 10;
+constexpr int CycleLimitMs = 900000;
+constexpr int StallTickMs = 5;
+constexpr int FixtureCount = 4;
 
 double seconds(const timeval& t)
 {
@@ -54,7 +70,6 @@ double seconds(const timeval& t)
 struct Usage {
     double self = 0;     // user + system CPU of this process
     double children = 0; // of the clients reaped so far
-    long maxRssKb = 0;
 };
 
 Usage usage()
@@ -63,49 +78,117 @@ Usage usage()
     getrusage(RUSAGE_SELF, &self);
     getrusage(RUSAGE_CHILDREN, &children);
     return {seconds(self.ru_utime) + seconds(self.ru_stime),
-            seconds(children.ru_utime) + seconds(children.ru_stime), self.ru_maxrss};
+            seconds(children.ru_utime) + seconds(children.ru_stime)};
 }
 
-int openFileCount()
+// The peak resident memory since the last reset, in MiB.
+void resetPeakRss()
 {
-    DIR* dir = opendir("/proc/self/fd");
-    if (!dir)
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
+
+double peakRssMiB()
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
         return -1;
-    int count = 0;
-    while (readdir(dir))
-        ++count;
-    closedir(dir);
-    return count - 3; // ".", ".." and the directory itself
-}
-
-QString limitText(int resource)
-{
-    rlimit limit{};
-    if (getrlimit(resource, &limit) != 0)
-        return QStringLiteral("?");
-    const auto text = [](rlim_t value) {
-        return value == RLIM_INFINITY ? QStringLiteral("unlimited") : QString::number(value);
-    };
-    return text(limit.rlim_cur) + QLatin1Char('/') + text(limit.rlim_max);
-}
-
-bool writeServersFile(const std::vector<FixtureServer*>& servers, int count)
-{
-    Servers view;
-    if (!view.openStatus().ok())
-        return false;
-    for (int i = 0; i < count; ++i) {
-        if (!view.AddNew().ok())
-            return false;
-        const qint64 id = view.buffer().id;
-        const FixtureServer& server = *servers[size_t(i) % servers.size()];
-        view.buffer() =
-            server.record(QStringLiteral("bench-%1.example").arg(i + 1, 4, 10, QChar('0')));
-        view.buffer().id = id;
-        if (!view.Update().ok())
-            return false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
     }
-    return true;
+    return -1;
+}
+
+// The longest time the event loop did not come round to a timer of 5 ms.
+class StallWatch
+{
+public:
+    StallWatch()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        timer_.setInterval(StallTickMs);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.nsecsElapsed();
+            longest_ = std::max(longest_, now - last_);
+            last_ = now;
+            if (onTick)
+                onTick();
+        });
+    }
+    void start()
+    {
+        clock_.start();
+        last_ = 0;
+        longest_ = 0;
+        timer_.start();
+    }
+    void stop() { timer_.stop(); }
+    double longestStallMs() const { return std::max(0.0, longest_ / 1e6 - StallTickMs); }
+    std::function<void()> onTick;
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    qint64 last_ = 0;
+    qint64 longest_ = 0;
+};
+
+// Writes the records in one transaction: a save per record would take minutes.
+bool writeServersFile(const QList<ServerRecord>& records)
+{
+    sqlite3* db = nullptr;
+    if (!ServerFile::open(QString::fromLatin1(ServerFile::DefaultName), &db).ok())
+        return false;
+    bool ok = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* stmt = nullptr;
+    ok = ok && sqlite3_prepare_v2(db,
+                                  "INSERT INTO Server (Domain, ServerHost, SSHPort, "
+                                  "ServerPassword, RAID_Status) VALUES (?, ?, ?, ?, ?)",
+                                  -1, &stmt, nullptr) == SQLITE_OK;
+    for (const ServerRecord& r : records) {
+        if (!ok)
+            break;
+        const QByteArray domain = r.domain.toUtf8(), host = r.serverHost.toUtf8(),
+                         port = r.sshPort.toUtf8();
+        sqlite3_bind_text(stmt, 1, domain.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 2, host.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 3, port.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_blob(stmt, 4, r.serverPassword.constData(), int(r.serverPassword.size()),
+                          SQLITE_TRANSIENT);
+        sqlite3_bind_text(stmt, 5, "", -1, SQLITE_STATIC);
+        ok = sqlite3_step(stmt) == SQLITE_DONE;
+        sqlite3_reset(stmt);
+    }
+    sqlite3_finalize(stmt);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+    return ok;
+}
+
+QString domainOf(int i)
+{
+    return QStringLiteral("bench-%1.example").arg(i + 1, 5, 10, QChar('0'));
+}
+
+// n records over the fixture servers, or on a closed port when there are none.
+QList<ServerRecord> benchRecords(const std::vector<FixtureServer*>& servers, int n, int closedPort)
+{
+    QList<ServerRecord> records;
+    for (int i = 0; i < n; ++i) {
+        if (!servers.empty()) {
+            records << servers[size_t(i) % servers.size()]->record(domainOf(i));
+        } else {
+            ServerRecord r;
+            r.domain = domainOf(i);
+            r.serverHost = QStringLiteral("127.0.0.1");
+            r.sshPort = QString::number(closedPort);
+            r.serverPassword = ScramblePassword(passwordToCodePage(QStringLiteral("pw")));
+            records << r;
+        }
+    }
+    return records;
 }
 
 bool isIdle(Main& main)
@@ -116,167 +199,330 @@ bool isIdle(Main& main)
            main.grid().mousePointer() == ServersGrid::DefaultPointer;
 }
 
-struct CycleResult {
+struct Run {
     bool ended = false;
     double wall = 0;
-    Usage before, after;
+    double selfCpu = 0;
+    double clientCpu = 0;
+    double stallMs = 0;
+    double peakRss = 0;
     int peakClients = 0;
-    int peakFiles = 0;
-    int online = 0;
-    int offline = 0;
-    QMap<QString, int> offlineReasons;
-    QMap<QString, int> otherStatus; // neither verdict: the cycle left them
-    int leftoverTempFiles = 0;
+    QMap<QString, int> outcomes; // "Online", or "!!!Offline!!! (reason)", or what was left
 };
 
-CycleResult runCycle(Main& main)
+Run windowCycle(int fanOut)
 {
-    CycleResult result;
+    Run run;
+    module().reset();
+    Main main;
+    main.setEndProgram([] {});
+    main.setMaxRunningChecks(fanOut);
+    main.show();
+    QCoreApplication::processEvents();
+
     QEventLoop loop;
-    QTimer sampler;
-    sampler.setInterval(SampleMs);
-    QObject::connect(&sampler, &QTimer::timeout, &loop, [&] {
-        result.peakClients = std::max(result.peakClients, Runner::instance().runningCount());
-        result.peakFiles = std::max(result.peakFiles, openFileCount());
+    StallWatch watch;
+    watch.onTick = [&] {
+        run.peakClients = std::max(run.peakClients, Runner::instance().runningCount());
         if (isIdle(main))
             loop.quit();
-    });
+    };
     QTimer::singleShot(CycleLimitMs, &loop, &QEventLoop::quit);
-
-    result.before = usage();
+    resetPeakRss();
+    const Usage before = usage();
     QElapsedTimer clock;
-    clock.start();
-    main.Form_Activate();
-    sampler.start();
+    watch.start();
+    QTimer::singleShot(0, &main, [&] {
+        clock.start();
+        main.Form_Activate();
+    });
     loop.exec();
-    result.wall = clock.nsecsElapsed() / 1e9;
-    result.after = usage();
-    result.ended = isIdle(main);
+    run.wall = clock.nsecsElapsed() / 1e9;
+    watch.stop();
+    const Usage after = usage();
+    run.peakRss = peakRssMiB();
+    run.selfCpu = after.self - before.self;
+    run.clientCpu = after.children - before.children;
+    run.stallMs = watch.longestStallMs();
+    run.ended = isIdle(main);
 
     const ServersGrid& grid = main.grid();
     for (int row = 1; row < grid.rows(); ++row) {
-        const QString status = grid.textMatrix(row, 1);
-        if (status == QLatin1String("Online")) {
-            ++result.online;
-        } else if (status == QLatin1String("!!!Offline!!!")) {
-            ++result.offline;
-            const QTableWidgetItem* cell = grid.widget()->item(row - 1, 1);
-            ++result.offlineReasons[cell ? cell->toolTip() : QString()];
-        } else {
-            ++result.otherStatus[status];
+        QString status = grid.textMatrix(row, 1);
+        if (status == QLatin1String("!!!Offline!!!"))
+            status += QStringLiteral(" (%1)").arg(grid.widget()->item(row - 1, 1)->toolTip());
+        ++run.outcomes[status];
+    }
+    if (!run.ended)
+        main.SkipBut_Click();
+    return run;
+}
+
+// The same client runs, fanOut at a time, with nothing around them.
+Run bareDriver(const QList<ServerRecord>& records, int fanOut, const QString& passwordFile)
+{
+    const QString plink = QStandardPaths::findExecutable(QStringLiteral("plink"));
+    Run run;
+    std::deque<int> waiting;
+    for (int i = 0; i < records.size(); ++i)
+        waiting.push_back(i);
+    int running = 0;
+    int finished = 0;
+    QEventLoop loop;
+    std::function<void()> startMore = [&] {
+        while (!waiting.empty() && (fanOut <= 0 || running < fanOut)) {
+            const ServerRecord& r = records[waiting.front()];
+            waiting.pop_front();
+            const CommandLine line = ServerCheckLine(r.sshPort, QString(), r.serverHost, r.domain);
+            auto* process = new QProcess;
+            process->setStandardInputFile(QProcess::nullDevice());
+            process->setStandardOutputFile(line.outputFile);
+            QObject::connect(process, &QProcess::finished, [&, process, line] {
+                process->deleteLater();
+                QFile::remove(line.outputFile);
+                --running;
+                if (++finished == records.size())
+                    loop.quit();
+                startMore();
+            });
+            process->start(plink, line.arguments(passwordFile));
+            ++running;
+            run.peakClients = std::max(run.peakClients, running);
         }
+    };
+    resetPeakRss();
+    const Usage before = usage();
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(0, &loop, startMore);
+    QTimer::singleShot(CycleLimitMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    run.wall = clock.nsecsElapsed() / 1e9;
+    const Usage after = usage();
+    run.selfCpu = after.self - before.self;
+    run.clientCpu = after.children - before.children;
+    run.ended = finished == records.size();
+    run.peakRss = peakRssMiB();
+    return run;
+}
+
+struct Scenario {
+    QString name;
+    int n = 0;
+    bool fixtures = false;
+};
+
+struct Setup {
+    std::unique_ptr<FixtureServers> env;
+    QList<ServerRecord> records;
+    PasswordFiles passwords;
+    QString passwordFile;
+    bool ok = false;
+};
+
+std::unique_ptr<Setup> prepare(const Scenario& s)
+{
+    auto setup = std::make_unique<Setup>();
+    setup->env = std::make_unique<FixtureServers>();
+    std::vector<FixtureServer*> servers;
+    if (s.fixtures)
+        servers = setup->env->startMany(FixtureCount);
+    if (!setup->env->ok()) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(s.name), qPrintable(setup->env->error()));
+        return setup;
     }
-    result.leftoverTempFiles = int(
-        QDir::current().entryList({QStringLiteral("~karu*")}, QDir::Files | QDir::Hidden).size());
-    return result;
+    setup->records = benchRecords(servers, s.n, FixtureServers::closedPort());
+    const QString password = servers.empty() ? QStringLiteral("pw") : servers[0]->password();
+    const auto written = setup->passwords.write(password);
+    setup->passwordFile = written.path;
+    setup->ok = written.problem.isEmpty() && writeServersFile(setup->records);
+    return setup;
 }
 
-void report(QTextStream& out, int n, const CycleResult& r)
+QString verdict(bool met)
 {
-    out << QStringLiteral("N=%1  wall %2 s  CPU %3 s (monitor) + %4 s (clients)  peak RSS %5 MiB")
-               .arg(n)
-               .arg(r.wall, 0, 'f', 2)
-               .arg(r.after.self - r.before.self, 0, 'f', 2)
-               .arg(r.after.children - r.before.children, 0, 'f', 2)
-               .arg(r.after.maxRssKb / 1024.0, 0, 'f', 1)
-        << Qt::endl;
-    out << QStringLiteral(
-               "      online %1  offline %2  clients at once %3  open files at once %4 (sampled)")
-               .arg(r.online)
-               .arg(r.offline)
-               .arg(r.peakClients)
-               .arg(r.peakFiles)
-        << Qt::endl;
-    for (auto it = r.offlineReasons.cbegin(); it != r.offlineReasons.cend(); ++it)
-        out << QStringLiteral("      offline x%1: %2")
-                   .arg(it.value())
-                   .arg(it.key().isEmpty() ? QStringLiteral("(no reason)") : it.key())
-            << Qt::endl;
-    for (auto it = r.otherStatus.cbegin(); it != r.otherStatus.cend(); ++it)
-        out << QStringLiteral("      left as \"%1\" x%2").arg(it.key()).arg(it.value()) << Qt::endl;
-    if (!r.ended)
-        out << QStringLiteral("      the cycle did not end within %1 s").arg(CycleLimitMs / 1000)
-            << Qt::endl;
-    if (r.leftoverTempFiles > 0)
-        out << QStringLiteral("      temp files left behind: %1").arg(r.leftoverTempFiles)
-            << Qt::endl;
+    return met ? QStringLiteral("ok") : QStringLiteral("MISSED");
 }
 
-// One cycle over n records in a fresh private HOME, PUTTYDIR and working folder.
-bool benchmark(QTextStream& out, int n, int fixtureCount)
+bool cycleBenchmark(QTextStream& out, const Scenario& s, int fanOut)
 {
-    FixtureServers fixtures;
-    const std::vector<FixtureServer*> servers = fixtures.startMany(fixtureCount);
-    if (!fixtures.ok() || !writeServersFile(servers, n)) {
-        std::fprintf(stderr, "N=%d: setup failed: %s\n", n, qPrintable(fixtures.error()));
+    const auto setup = prepare(s);
+    if (!setup->ok)
         return false;
+    // One short cycle first, so that both sides start warm.
+    bareDriver(setup->records.mid(0, 20), fanOut, setup->passwordFile);
+    const Run window = windowCycle(fanOut);
+    const Run bare = bareDriver(setup->records, fanOut, setup->passwordFile);
+    const int cores = QThread::idealThreadCount();
+    const double floor = window.clientCpu / cores;
+
+    out << QStringLiteral("%1, N=%2, fan-out %3:").arg(s.name).arg(s.n).arg(fanOut) << Qt::endl;
+    out << QStringLiteral("  window %1 s (own CPU %2 s, clients' CPU %3 s)  bare driver %4 s "
+                          "(clients' CPU %5 s)  floor %6 s")
+               .arg(window.wall, 0, 'f', 2)
+               .arg(window.selfCpu, 0, 'f', 2)
+               .arg(window.clientCpu, 0, 'f', 2)
+               .arg(bare.wall, 0, 'f', 2)
+               .arg(bare.clientCpu, 0, 'f', 2)
+               .arg(floor, 0, 'f', 2)
+        << Qt::endl;
+    const double vsBare = window.wall / bare.wall;
+    const double vsFloor = window.wall / floor;
+    out << QStringLiteral("  window/bare %1  window/floor %2  longest stall %3 ms  clients at "
+                          "once %4 (bare %5)  peak RSS %6 MiB (bare driver %7 MiB)")
+               .arg(vsBare, 0, 'f', 2)
+               .arg(vsFloor, 0, 'f', 2)
+               .arg(window.stallMs, 0, 'f', 1)
+               .arg(window.peakClients)
+               .arg(bare.peakClients)
+               .arg(window.peakRss, 0, 'f', 1)
+               .arg(bare.peakRss, 0, 'f', 1)
+        << Qt::endl;
+    if (!s.fixtures)
+        out << QStringLiteral("  targets: window/bare <= 1.15 %1, window/floor <= 1.5 %2, "
+                              "stall < 50 ms %3, peak RSS < 80 MiB %4")
+                   .arg(verdict(vsBare <= 1.15), verdict(vsFloor <= 1.5),
+                        verdict(window.stallMs < 50), verdict(window.peakRss < 80))
+            << Qt::endl;
+    bool expected = window.ended && bare.ended;
+    for (auto it = window.outcomes.cbegin(); it != window.outcomes.cend(); ++it) {
+        out << QStringLiteral("  rows: %1 x%2").arg(it.key()).arg(it.value()) << Qt::endl;
+        const QString want = s.fixtures ? QStringLiteral("Online")
+                                        : QStringLiteral("!!!Offline!!! (Connection refused)");
+        expected = expected && it.key() == want;
     }
-    module().reset();
-    CycleResult result;
-    {
-        Main main;
-        main.setEndProgram([] {});                              // no close is requested here
-        main.setMaxRunningChecks(clientsWithinOpenFileLimit()); // as the program does
-        main.show();
-        result = runCycle(main);
-        if (!result.ended)
-            main.SkipBut_Click();
-    }
-    // Closing the window ended whatever was still running; wait for it to go.
+    if (!window.ended)
+        out << "  the window's cycle did not end" << Qt::endl;
     QElapsedTimer clock;
     clock.start();
     while (Runner::instance().runningCount() > 0 && clock.elapsed() < 20000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    report(out, n, result);
-    return result.ended && result.online == n;
+    return expected;
+}
+
+bool sweep(QTextStream& out, const Scenario& s, const QList<int>& fanOuts)
+{
+    const auto setup = prepare(s);
+    if (!setup->ok)
+        return false;
+    bareDriver(setup->records.mid(0, 20), 4, setup->passwordFile);
+    const int cores = QThread::idealThreadCount();
+    out << QStringLiteral("bare driver, %1, N=%2:").arg(s.name).arg(s.n) << Qt::endl;
+    for (int fanOut : fanOuts) {
+        const Run bare = bareDriver(setup->records, fanOut, setup->passwordFile);
+        out << QStringLiteral("  fan-out %1: %2 s  clients' CPU %3 s  wall/floor %4")
+                   .arg(fanOut, 4)
+                   .arg(bare.wall, 7, 'f', 2)
+                   .arg(bare.clientCpu, 6, 'f', 2)
+                   .arg(bare.wall / (bare.clientCpu / cores), 0, 'f', 2)
+            << Qt::endl;
+    }
+    return true;
+}
+
+bool fillBenchmark(QTextStream& out, int n)
+{
+    FixtureServers env;
+    if (!env.ok() || !writeServersFile(benchRecords({}, n, FixtureServers::closedPort()))) {
+        std::fprintf(stderr, "fill: setup failed\n");
+        return false;
+    }
+    module().reset();
+    double activation = 0;
+    double longestStall = 0;
+    {
+        Main main;
+        main.setEndProgram([] {});
+        main.setMaxRunningChecks(1);
+        main.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer clock;
+        clock.start();
+        main.Form_Activate();
+        activation = clock.nsecsElapsed() / 1e9;
+        // The first turns of the cycle that activation started.
+        StallWatch watch;
+        watch.start();
+        QEventLoop loop;
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+        longestStall = watch.longestStallMs();
+        main.SkipBut_Click();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (Runner::instance().runningCount() > 0 && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    out << QStringLiteral("grid fill: activation with %1 records (read, fill, size, cycle start) "
+                          "%2 s (target < 0.5 s %3); longest stall in the 300 ms after %4 ms")
+               .arg(n)
+               .arg(activation, 0, 'f', 3)
+               .arg(verdict(activation < 0.5))
+               .arg(longestStall, 0, 'f', 1)
+        << Qt::endl;
+    return true;
+}
+
+QList<int> numbers(const QString& text)
+{
+    QList<int> list;
+    for (const QString& part : text.split(QLatin1Char(','), Qt::SkipEmptyParts))
+        list << part.toInt();
+    return list;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const bool keepFileLimit = std::any_of(argv + 1, argv + argc, [](const char* arg) {
-        return QByteArray(arg) == "--keep-file-limit";
-    });
-    // As the program does at start-up, before any client or fixture server starts.
-    if (!keepFileLimit)
-        raiseOpenFileLimit();
+    raiseOpenFileLimit(); // as the program does at start-up
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QTextStream out(stdout);
 
-    int fixtureCount = 4;
-    QList<int> sizes;
+    const int cap = clientsWithinOpenFileLimit();
+    int fanOut = checkFanOut();
+    QList<int> sizes{200, 2000, 10000};
+    QList<int> sweepFanOuts;
     const QStringList args = app.arguments().mid(1);
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--fixtures") && i + 1 < args.size())
-            fixtureCount = args[++i].toInt();
-        else if (args[i] == QLatin1String("--keep-file-limit"))
-            continue;
-        else
-            sizes << args[i].toInt();
+    for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
+        if (args[i] == QLatin1String("--fan-out"))
+            fanOut = args[i + 1] == QLatin1String("cap") ? cap : args[i + 1].toInt();
+        else if (args[i] == QLatin1String("--sizes"))
+            sizes = numbers(args[i + 1]);
+        else if (args[i] == QLatin1String("--sweep"))
+            sweepFanOuts = numbers(args[i + 1]);
     }
-    if (sizes.isEmpty())
-        sizes = {200, 500};
-    if (fixtureCount < 1 ||
-        std::any_of(sizes.cbegin(), sizes.cend(), [](int n) { return n < 1; })) {
-        std::fprintf(stderr, "usage: bench_monitor [--fixtures K] [--keep-file-limit] [N ...]\n");
+    if (args.size() % 2 != 0 || sizes.size() != 3) {
+        std::fprintf(stderr,
+                     "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C] [--sweep F1,...]\n");
         return 2;
     }
 
-    out << QStringLiteral("monitor cycle: %1 fixture servers on 127.0.0.1, cores: %2, "
-                          "open files (soft/hard) %3%4, processes %5")
-               .arg(fixtureCount)
+    out << QStringLiteral("monitor benchmark: %1 cores, %2, default fan-out %3, open-file cap "
+                          "%4 clients")
                .arg(QThread::idealThreadCount())
-               .arg(limitText(RLIMIT_NOFILE),
-                    keepFileLimit ? QStringLiteral(" as inherited")
-                                  : QStringLiteral(" after raising"),
-                    limitText(RLIMIT_NPROC))
+               .arg(QSysInfo::prettyProductName())
+               .arg(DefaultCheckFanOut)
+               .arg(cap)
         << Qt::endl;
-    bool allOnline = true;
-    for (int n : sizes)
-        allOnline = benchmark(out, n, fixtureCount) && allOnline;
+    const Scenario fixtures{QStringLiteral("fixture servers"), sizes[0], true};
+    const Scenario refused{QStringLiteral("refusing port"), sizes[1], false};
+    bool ok = true;
+    if (!sweepFanOuts.isEmpty()) {
+        for (const Scenario& s : {fixtures, refused}) {
+            if (s.n > 0)
+                ok = sweep(out, s, sweepFanOuts) && ok;
+        }
+        return ok ? 0 : 1;
+    }
+    for (const Scenario& s : {fixtures, refused}) {
+        if (s.n > 0)
+            ok = cycleBenchmark(out, s, fanOut) && ok;
+    }
+    if (sizes[2] > 0)
+        ok = fillBenchmark(out, sizes[2]) && ok;
     Runner::instance().shutdown();
-    return allOnline ? 0 : 1;
+    return ok ? 0 : 1;
 }

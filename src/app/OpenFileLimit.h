@@ -1,5 +1,7 @@
 #pragma once
 
+#include "probe/CheckFanOut.h"
+
 #include <algorithm>
 #include <sys/resource.h>
 
@@ -30,4 +32,12 @@ inline int clientsWithinOpenFileLimit()
         return 0; // no bound
     const auto room = static_cast<long long>(limit.rlim_cur) - DescriptorsReserved;
     return int(std::clamp(room / DescriptorsPerClient, 8LL, 1000000LL));
+}
+
+// How many check clients run at once: the default fan-out, or fewer when the
+// open-file limit leaves less room.
+inline int checkFanOut()
+{
+    const int cap = clientsWithinOpenFileLimit();
+    return cap > 0 ? std::min(DefaultCheckFanOut, cap) : DefaultCheckFanOut;
 }

@@ -3,12 +3,12 @@
 #include "app/OpenFileLimit.h"
 #include "app/QtMessageBox.h"
 #include "app/QuitOnSignals.h"
+#include "app/ServerFileWait.h"
 #include "app/StartOptions.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
 #include <cstdio>
-#include <sqlite3.h>
 
 int main(int argc, char* argv[])
 {
@@ -26,19 +26,18 @@ int main(int argc, char* argv[])
 
     const QString title = QStringLiteral("Quillfern Remote Server Monitor");
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
-    sqlite3* db = nullptr;
-    const StoreStatus status = ServerFile::open(fileName, &db, ServerFile::Check::Thorough);
-    sqlite3_close(db);
+    const StoreStatus status = openServerFileWaitingForLock(fileName, title);
     if (!status.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(status.message));
-        MessageBox::ask(status.message, title, MessageBox::Critical);
+        if (status.error != StoreError::Locked) // the wait's own message said so
+            MessageBox::ask(status.message, title, MessageBox::Critical);
         return 1;
     }
     if (const QString problem = ServerFile::writeProblem(fileName); !problem.isEmpty())
         MessageBox::ask(problem, title, MessageBox::Information);
 
     Main window(fileName);
-    window.setMaxRunningChecks(clientsWithinOpenFileLimit());
+    window.setMaxRunningChecks(checkFanOut());
     window.showAndActivate();
     return app.exec();
 }

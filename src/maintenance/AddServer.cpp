@@ -223,6 +223,13 @@ void AddServer::AddBut_Click()
                         MessageBox::Critical);
         return;
     }
+    if (saved.error == StoreError::Locked) {
+        // Everything typed stays in the boxes for another try.
+        MessageBox::ask(saved.message + QStringLiteral("\n\nNothing was saved; your entries are "
+                                                       "kept, so you can try again."),
+                        windowTitle(), MessageBox::Critical);
+        return;
+    }
     if (!saved.ok()) {
         // Closing now would pass a lost record off as saved.
         MessageBox::ask(saved.message, windowTitle(), MessageBox::Critical);

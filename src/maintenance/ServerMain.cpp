@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTimer>
 
 using namespace MaintenanceLayout;
 
@@ -140,7 +141,10 @@ void ServerMain::showEvent(QShowEvent* event)
 
 void ServerMain::Form_Activate()
 {
-    Servers_.Refresh();
+    // While another program holds the file locked the list stays as last
+    // read, and is read again shortly.
+    if (Servers_.Refresh().error == StoreError::Locked)
+        QTimer::singleShot(ServerFile::LockRetry, this, &ServerMain::Form_Activate);
     ServersSpeedMask_Change();
 }
 
@@ -244,6 +248,12 @@ void ServerMain::RemoveServerBut_Click()
     if (answer != MessageBox::Yes)
         return;
     const StoreStatus removed = Servers_.Delete();
+    if (removed.error == StoreError::Locked) {
+        // Nothing was removed: the server stays listed and selected.
+        MessageBox::ask(removed.message + QStringLiteral("\n\nThe server was not removed."), domain,
+                        MessageBox::Critical);
+        return;
+    }
     if (!removed.ok())
         MessageBox::ask(removed.message, domain, MessageBox::Critical);
     EditServerBut->setEnabled(false);

@@ -1,17 +1,14 @@
 #include "monitor/CheckCycle.h"
 
 #include "monitor/CheckServerFrm.h"
+#include "monitor/Main.h"
 
 #include <QTimer>
 
-CheckCycle::CheckCycle(int maxRunning, QObject* parent) : QObject(parent), maxRunning_(maxRunning)
+CheckCycle::CheckCycle(Main& main, int rows, int maxRunning, QObject* parent)
+    : QObject(parent), main_(main), rows_(std::max(rows, 1)), maxRunning_(maxRunning),
+      lookup_(main.fileName())
 {
-}
-
-void CheckCycle::add(CheckServerFrm* check)
-{
-    check->setParent(this);
-    waiting_.append(check);
     startWaiting();
 }
 
@@ -19,21 +16,37 @@ void CheckCycle::checkStarted(CheckServerFrm*)
 {
     --armed_;
     ++running_;
+    startWaiting();
 }
 
-void CheckCycle::checkEnded(CheckServerFrm*)
+bool CheckCycle::checkEnded(CheckServerFrm*)
 {
     --running_;
     startWaiting();
+    return running_ == 0 && queued() == 0;
 }
 
 void CheckCycle::startWaiting()
 {
-    while (!waiting_.isEmpty() && (maxRunning_ <= 0 || armed_ + running_ < maxRunning_)) {
-        QPointer<CheckServerFrm> check = waiting_.takeFirst();
-        if (!check)
-            continue;
+    // A check's 1 ms timer fires in a later turn, so at most StartsPerTurn
+    // checks start in any one turn.
+    while (nextRow_ < rows_ && armed_ < StartsPerTurn &&
+           (maxRunning_ <= 0 || armed_ + running_ < maxRunning_)) {
+        auto* check = new CheckServerFrm(main_, *this);
+        check->setCaption(QString::number(nextRow_++));
         ++armed_;
         check->Timer1->start();
     }
+}
+
+ServerLookup::Result CheckCycle::findRecord(const QString& domain)
+{
+    if (lockMet_.isValid() && !lockMet_.hasExpired(ServerFile::LockRetry.count()))
+        return {ServerFile::locked(main_.fileName()), {}};
+    ServerLookup::Result result = lookup_.find(domain);
+    if (result.status.error == StoreError::Locked)
+        lockMet_.start();
+    else
+        lockMet_.invalidate();
+    return result;
 }

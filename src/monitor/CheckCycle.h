@@ -1,38 +1,54 @@
 #pragma once
 
-#include <QList>
+#include "store/ServerLookup.h"
+
+#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 
 class CheckServerFrm;
+class Main;
 
-// The checks of one cycle. It owns them, starts their one-shot timers (all at
-// once, or no more than a given number running at a time) and knows how many
-// have not started yet: a check that waits for its turn has not finished, so
-// the cycle is over only when no row is pending and nothing is queued.
+// The checks of one cycle, one per grid row. It makes each check only when a
+// place is free, so no more than maxRunning clients run at once and the
+// bookkeeping costs the same per check however many servers there are; it
+// starts a few per turn of the event loop, so the window keeps answering.
+// The cycle is over when no check runs and none is left to start: a row that
+// waits for its turn keeps the cycle open.
 class CheckCycle : public QObject
 {
     Q_OBJECT
 public:
-    // maxRunning 0: every check starts at once.
-    explicit CheckCycle(int maxRunning, QObject* parent = nullptr);
+    // Checks started in one turn of the event loop, at most.
+    static constexpr int StartsPerTurn = 4;
 
-    // Takes the check over and starts its timer as soon as a place is free.
-    void add(CheckServerFrm* check);
+    // rows: the grid's row count, title row included; maxRunning 0: no bound.
+    CheckCycle(Main& main, int rows, int maxRunning, QObject* parent = nullptr);
+
     // Its timer fired: the check runs now.
     void checkStarted(CheckServerFrm* check);
-    // The check wrote its verdicts: its place goes to the next queued one.
-    void checkEnded(CheckServerFrm* check);
+    // The check wrote its verdicts: its place goes to the next row. True
+    // when that was the last check of the cycle.
+    bool checkEnded(CheckServerFrm* check);
 
-    // Checks whose timer has not fired yet (waiting for a place, or armed).
-    int queued() const { return int(waiting_.size()) + armed_; }
+    // Finds a check's record, fresh from the file. After a lock was met, the
+    // file is asked again only once per ServerFile::LockRetry; checks asking
+    // meanwhile hear Locked at once, so the window waits for a lock once per
+    // retry at most, however many checks are waiting for it.
+    ServerLookup::Result findRecord(const QString& domain);
+
+    // Rows whose check has not started yet (waiting for a place, or armed).
+    int queued() const { return rows_ - nextRow_ + armed_; }
     int running() const { return running_; }
 
 private:
     void startWaiting();
 
+    Main& main_;
+    int rows_;
     int maxRunning_;
-    QList<QPointer<CheckServerFrm>> waiting_;
+    int nextRow_ = 1;
     int armed_ = 0;
     int running_ = 0;
+    ServerLookup lookup_;
+    QElapsedTimer lockMet_;
 };

@@ -9,7 +9,7 @@
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
 #include "store/Passwords.h"
-#include "store/Servers.h"
+#include "store/ServerLookup.h"
 
 #include <QTimer>
 
@@ -37,22 +37,37 @@ void CheckServerFrm::CheckMyServer()
     row_ = caption_.toInt();
     domain_ = grid.textMatrix(row_, ServerCol);
 
-    // This check's own view, read fresh: a server removed since the grid was
-    // filled is not found, and no other record stands in for it.
-    Servers servers(main_.fileName());
-    const bool found = servers.openStatus().ok() && servers.FindFirst(domain_);
-    const ServerRecord record = servers.current();
-
     grid.setTextMatrix(row_, StatusCol, PendingText);
     grid.setCellToolTip(row_, StatusCol, QString());
     grid.setRow(row_);
     grid.setCol(ServerCol);
     grid.setCellBackColor(Colours::Yellow);
 
-    if (!servers.openStatus().ok())
-        return giveOffline(servers.openStatus().message);
-    if (!found)
+    waitingForLock_.start();
+    readRecordAndRun();
+}
+
+void CheckServerFrm::readRecordAndRun()
+{
+    // The record as the file holds it now: a server removed since the grid
+    // was filled is not found, and no other record stands in for it.
+    const ServerLookup::Result found = cycle_.findRecord(domain_);
+    switch (found.status.error) {
+    case StoreError::None:
+        break;
+    case StoreError::NoCurrentRecord:
         return giveOffline(NotInTableReason);
+    case StoreError::Locked:
+        // Another program holds the file: ask again from the event loop,
+        // until the time a client would have had is up.
+        if (waitingForLock_.hasExpired(Runner::instance().deadline().count()))
+            return giveOffline(ServerFile::LockedReason);
+        QTimer::singleShot(ServerFile::LockRetry, this, &CheckServerFrm::readRecordAndRun);
+        return;
+    default:
+        return giveOffline(found.status.message);
+    }
+    const ServerRecord& record = found.record;
     raidStatus_ = record.raidStatus;
     const CommandLine line =
         ServerCheckLine(ResolveSshPort(record), ResolveConnectionPassword(record),
@@ -103,15 +118,10 @@ void CheckServerFrm::finish()
     grid.setCellBackColor(Colours::White);
     main_.alerts().checkWritten(row_, stopped_);
 
-    cycle_.checkEnded(this);
     deleteLater();
-
-    // The check that leaves no row pending and nothing queued ends the cycle.
-    for (int row = 1; row < grid.rows(); ++row) {
-        if (grid.textMatrix(row, StatusCol) == PendingText)
-            return;
-    }
-    if (cycle_.queued() > 0)
-        return;
-    main_.endCycle();
+    // Every started check shows ">Pending..." until it gets here, so the
+    // check that leaves none running and none queued leaves no row pending:
+    // it ends the cycle.
+    if (cycle_.checkEnded(this))
+        main_.endCycle();
 }

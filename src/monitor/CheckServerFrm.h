@@ -2,6 +2,7 @@
 
 #include "probe/ProbeVerdicts.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -33,6 +34,7 @@ public:
     void CheckMyServer();
 
 private:
+    void readRecordAndRun();
     void clientEnded(const RunResult& result);
     void giveOffline(const QString& reason);
     void giveVerdicts(const ProbeVerdicts& verdicts);
@@ -45,4 +47,5 @@ private:
     QString domain_;
     QString raidStatus_;
     bool stopped_ = false; // its client was ended before it answered
+    QElapsedTimer waitingForLock_;
 };

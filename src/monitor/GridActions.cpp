@@ -11,6 +11,7 @@
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
 #include "store/Passwords.h"
+#include "store/ServerLookup.h"
 
 namespace
 {
@@ -109,13 +110,24 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
             servers_.buffer().raidStatus = accept ? text : RaidDirtyMarker;
             status = servers_.Update();
         }
+        // Another program's lock: nothing was stored; the user may try again.
+        while (status.error == StoreError::Locked &&
+               MessageBox::ask(status.message +
+                                   QStringLiteral("\n\nThe RAID state was not stored. Try again?"),
+                               domain, MessageBox::Question) == MessageBox::Yes)
+            status = servers_.Update();
         if (!status.ok()) {
             servers_.CancelUpdate();
-            MessageBox::ask(QStringLiteral("The RAID state could not be stored."), domain,
-                            MessageBox::Critical, status.message);
+            if (status.error != StoreError::Locked)
+                MessageBox::ask(QStringLiteral("The RAID state could not be stored."), domain,
+                                MessageBox::Critical, status.message);
         }
     }
-    if (servers_.FindFirst(domain))
+    // The cell compares with what the file holds now, whatever became of the save.
+    const ServerLookup::Result held = ServerLookup(fileName_).find(domain);
+    if (held.status.ok())
+        stored = held.record.raidStatus;
+    else if (servers_.FindFirst(domain))
         stored = servers_.RAID_Status();
 
     // The grid may have been rebuilt meanwhile: write only to this server's row.

@@ -4,6 +4,7 @@
 #include "maintenance/ServerMain.h"
 #include "monitor/CheckCycle.h"
 #include "monitor/CheckServerFrm.h"
+#include "monitor/GridCells.h"
 #include "monitor/MonitorAlerts.h"
 #include "monitor/MonitorIcon.h"
 #include "monitor/MonitorLayout.h"
@@ -96,6 +97,10 @@ void Main::buildControls()
     place(RefreshBut_, {120, 120, 1095, 375});
     RefreshBut_->setEnabled(false);
 
+    activationRetry_ = new QTimer(this);
+    activationRetry_->setSingleShot(true);
+    connect(activationRetry_, &QTimer::timeout, this, &Main::Form_Activate);
+
     Timer1_ = new QTimer(this);
     Timer1_->setObjectName(QStringLiteral("Timer1"));
     Timer1_->setInterval(TimerInterval);
@@ -156,10 +161,18 @@ bool Main::eventFilter(QObject* watched, QEvent* event)
 
 void Main::Form_Activate()
 {
+    // Read the file before anything goes: while another program holds it
+    // locked, the grid and a running cycle stay as they are and activation
+    // is tried again shortly, from the event loop.
+    const StoreStatus read = servers_.Refresh();
+    if (read.error == StoreError::Locked) {
+        activationRetry_->start(ServerFile::LockRetry);
+        return;
+    }
+    activationRetry_->stop();
     // The rows are about to be renumbered: checks still out belong to the old grid.
     const bool cycleWasOpen = abandonCycle();
     grid_->setRows(1);
-    servers_.Refresh();
     // An empty (or unreadable) table: the title row only, and no cycle. A
     // cycle cut short above has no check left to close it, so it closes here.
     if (!servers_.MoveFirst().ok()) {
@@ -167,10 +180,13 @@ void Main::Form_Activate()
             endCycle();
         return;
     }
+    QStringList domains;
+    domains.reserve(servers_.recordCount());
     while (!servers_.Eof()) {
-        grid_->addItem(servers_.Domain());
+        domains << servers_.Domain();
         servers_.MoveNext();
     }
+    grid_->addItems(domains);
 
     const int gridHeight = MonitorLayout::activationGridHeight(grid_->rowHeight(1), grid_->rows());
     const int screen = screenHeight();
@@ -219,27 +235,20 @@ void Main::CheckServers()
     SkipBut_->setEnabled(true);
     module().busy = true;
     grid_->setMousePointer(ServersGrid::Hourglass);
-    for (int row = 1; row < grid_->rows(); ++row) {
-        grid_->setRow(row);
-        grid_->setCol(0);
-        grid_->setCellBackColor(Colours::Yellow);
-    }
+    // Every row's Server cell turns yellow; the current cell is left on the last one.
+    grid_->setColumnBackColor(ServerCol, Colours::Yellow);
+    grid_->setRow(grid_->rows() - 1);
+    grid_->setCol(ServerCol);
 
     // The previous cycle has ended (or was abandoned): its checks are gone.
     delete cycle_;
-    cycle_ = new CheckCycle(maxRunningChecks_, this);
-    if (!servers_.MoveFirst().ok()) {
+    // The rows were appended in the view's order, so row n is its n-th
+    // record; the cycle makes each row's check when a place is free.
+    if (servers_.recordCount() == 0) {
         endCycle(); // nothing to check: the cycle is over at once
         return;
     }
-    int counter = 0;
-    while (!servers_.Eof()) {
-        ++counter;
-        auto* check = new CheckServerFrm(*this, *cycle_);
-        check->setCaption(QString::number(counter));
-        cycle_->add(check);
-        servers_.MoveNext();
-    }
+    cycle_ = new CheckCycle(*this, servers_.recordCount() + 1, maxRunningChecks_, this);
 }
 
 void Main::endCycle()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "probe/CheckFanOut.h"
 #include "store/ServerFile.h"
 #include "store/Servers.h"
 
@@ -35,7 +36,7 @@ public:
 
     // What ends the program; quits the application unless replaced (tests).
     void setEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
-    // How many checks of a cycle may run at once; 0 (the default) for all.
+    // How many checks of a cycle may run at once; 0 for all.
     void setMaxRunningChecks(int count) { maxRunningChecks_ = count; }
 
     void Form_Load();
@@ -90,7 +91,8 @@ private:
     ServersGrid* grid_ = nullptr;
     MonitorAlerts* alerts_ = nullptr;
     QPointer<CheckCycle> cycle_;
-    int maxRunningChecks_ = 0;
+    int maxRunningChecks_ = DefaultCheckFanOut;
+    QTimer* activationRetry_ = nullptr; // while the file is locked
     bool awaitingExposure_ = false;
     std::function<void()> endProgram_;
 };

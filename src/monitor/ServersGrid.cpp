@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QTableWidget>
 #include <algorithm>
 
@@ -109,6 +110,42 @@ void ServersGrid::addItem(const QString& firstCell)
     table_->insertRow(tableRow);
     fillRow(tableRow);
     table_->item(tableRow, 0)->setText(firstCell);
+}
+
+void ServersGrid::addItems(const QStringList& firstCells)
+{
+    const int first = table_->rowCount();
+    const int count = int(firstCells.size());
+    if (count == 0)
+        return;
+    table_->setRowCount(first + count);
+    {
+        // One change for the whole block instead of one per cell.
+        const QSignalBlocker quiet(table_->model());
+        for (int i = 0; i < count; ++i) {
+            fillRow(first + i);
+            table_->item(first + i, 0)->setText(firstCells[i]);
+        }
+    }
+    emit table_->model()->dataChanged(table_->model()->index(first, 0),
+                                      table_->model()->index(first + count - 1, Columns - 1));
+}
+
+void ServersGrid::setColumnBackColor(int col, Rgb colour)
+{
+    const int count = table_->rowCount();
+    if (col < 0 || col >= Columns || count == 0)
+        return;
+    const QBrush brush(toColor(colour));
+    {
+        const QSignalBlocker quiet(table_->model());
+        for (int tableRow = 0; tableRow < count; ++tableRow) {
+            if (QTableWidgetItem* cell = table_->item(tableRow, col))
+                cell->setBackground(brush);
+        }
+    }
+    emit table_->model()->dataChanged(table_->model()->index(0, col),
+                                      table_->model()->index(count - 1, col));
 }
 
 void ServersGrid::fillRow(int tableRow)

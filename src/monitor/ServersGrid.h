@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 class QTableWidget;
@@ -32,6 +33,8 @@ public:
     void setRows(int count);
     // Appends a row holding text in its first cell; its other cells are empty.
     void addItem(const QString& firstCell);
+    // Appends one such row per text, as one change to the table.
+    void addItems(const QStringList& firstCells);
 
     // The current cell: the target of setText and the colour operations.
     int row() const { return row_; }
@@ -47,6 +50,9 @@ public:
     void setText(const QString& text);
     void setCellBackColor(Rgb colour);
     void setCellForeColor(Rgb colour);
+    // Sets the back colour of a column's cells in every data row; the
+    // current cell stays where it is.
+    void setColumnBackColor(int col, Rgb colour);
     // The hint shown when the pointer rests on a cell; empty removes it.
     void setCellToolTip(int row, int col, const QString& text);
 

@@ -29,6 +29,8 @@ QString shown(const QString& fileName)
     return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
 }
 
+StoreStatus refuseOrLocked(const QString& fileName, int rc, const QString& why);
+
 StoreStatus refuse(const QString& fileName, const QString& why)
 {
     return StoreStatus::failure(
@@ -79,16 +81,19 @@ StoreStatus verify(sqlite3* db, const QString& fileName, Check check, bool mayCr
     QStringList tables;
     int rc = SQLITE_OK;
     if (!queryTexts(db, "SELECT name FROM sqlite_master WHERE type = 'table'", &tables, &rc))
-        return refuse(fileName, QStringLiteral("is damaged and cannot be read (%1). It was left "
-                                               "unchanged.")
-                                    .arg(QString::fromUtf8(sqlite3_errstr(rc))));
+        return refuseOrLocked(fileName, rc,
+                              QStringLiteral("is damaged and cannot be read (%1). It was left "
+                                             "unchanged.")
+                                  .arg(QString::fromUtf8(sqlite3_errstr(rc))));
     if (tables.isEmpty() && mayCreate)
         return createSchema(db, fileName);
     if (!tables.contains(QStringLiteral("Server")))
         return refuse(fileName, QStringLiteral("is an SQLite database without a Server table. "
                                                "It was left unchanged."));
     QStringList columns;
-    queryTexts(db, "SELECT name FROM pragma_table_info('Server')", &columns, &rc);
+    if (!queryTexts(db, "SELECT name FROM pragma_table_info('Server')", &columns, &rc) &&
+        isLockCode(rc))
+        return locked(fileName);
     for (const char* field : Fields) {
         if (!columns.contains(QString::fromLatin1(field)))
             return refuse(fileName, QStringLiteral("has a Server table without the field %1. It "
@@ -97,7 +102,9 @@ StoreStatus verify(sqlite3* db, const QString& fileName, Check check, bool mayCr
     }
     if (check == Check::Thorough) {
         QStringList verdict;
-        if (!queryTexts(db, "PRAGMA quick_check", &verdict, &rc) || verdict != QStringList{"ok"})
+        if (!queryTexts(db, "PRAGMA quick_check", &verdict, &rc) && isLockCode(rc))
+            return locked(fileName);
+        if (rc != SQLITE_OK || verdict != QStringList{"ok"})
             return refuse(fileName,
                           QStringLiteral("is damaged (%1). It was left unchanged.")
                               .arg(verdict.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc))
@@ -106,7 +113,45 @@ StoreStatus verify(sqlite3* db, const QString& fileName, Check check, bool mayCr
     return StoreStatus::success();
 }
 
+StoreStatus refuseOrLocked(const QString& fileName, int rc, const QString& why)
+{
+    return isLockCode(rc) ? locked(fileName) : refuse(fileName, why);
+}
+
+// The whole text by its length: a NUL inside it (a client passes NUL through
+// to its output, and so into RAID_Status) does not end it.
+QString columnText(sqlite3_stmt* stmt, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
+}
+
+QByteArray columnBytes(sqlite3_stmt* stmt, int column)
+{
+    const void* bytes = sqlite3_column_blob(stmt, column);
+    return QByteArray(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column));
+}
+
 } // namespace
+
+ServerRecord recordFromRow(sqlite3_stmt* stmt)
+{
+    return ServerRecord{sqlite3_column_int64(stmt, 0), columnText(stmt, 1),  columnText(stmt, 2),
+                        columnText(stmt, 3),           columnBytes(stmt, 4), columnText(stmt, 5)};
+}
+
+bool isLockCode(int rc)
+{
+    const int primary = rc & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
+
+StoreStatus locked(const QString& fileName)
+{
+    return StoreStatus::failure(
+        StoreError::Locked, QStringLiteral("The server file \"%1\" is locked by another program.")
+                                .arg(shown(fileName)));
+}
 
 StoreStatus open(const QString& fileName, sqlite3** db, Check check)
 {
@@ -128,7 +173,7 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check)
         return refuse(fileName, existed ? QStringLiteral("cannot be opened: %1.").arg(why)
                                         : QStringLiteral("cannot be created: %1.").arg(why));
     }
-    sqlite3_busy_timeout(handle, 10000);
+    sqlite3_busy_timeout(handle, int(LockWait.count()));
     sqlite3_extended_result_codes(handle, 1);
 
     StoreStatus status = verify(handle, fileName, check);

@@ -1,26 +1,13 @@
 #include "store/Servers.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QFileInfo>
 #include <sqlite3.h>
 
 namespace
 {
-
-// The whole text by its length: a NUL inside it (a client passes NUL through
-// to its output, and so into RAID_Status) does not end it.
-QString columnText(sqlite3_stmt* stmt, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
-    return text ? QString::fromUtf8(text, sqlite3_column_bytes(stmt, column)) : QString();
-}
-
-QByteArray columnBytes(sqlite3_stmt* stmt, int column)
-{
-    const void* bytes = sqlite3_column_blob(stmt, column);
-    return QByteArray(static_cast<const char*>(bytes), sqlite3_column_bytes(stmt, column));
-}
 
 void bindText(sqlite3_stmt* stmt, int index, const QString& text)
 {
@@ -47,7 +34,7 @@ const StoreStatus noCurrent =
 
 } // namespace
 
-Servers::Servers(const QString& fileName, Access access) : fileName_(fileName)
+Servers::Servers(const QString& fileName, Access access) : fileName_(fileName), access_(access)
 {
     openStatus_ = access == Access::ReadOnly ? ServerFile::openReadOnly(fileName_, &db_)
                                              : ServerFile::open(fileName_, &db_);
@@ -62,23 +49,28 @@ Servers::~Servers()
 
 StoreStatus Servers::load()
 {
-    records_.clear();
+    const QList<ServerRecord> previous = std::exchange(records_, {});
     position_ = -1;
-    if (!db_)
+    if (!db_) {
+        if (openStatus_.error == StoreError::Locked)
+            records_ = previous;
         return openStatus_;
+    }
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_,
-                                "SELECT ID, Domain, ServerHost, SSHPort, ServerPassword, "
-                                "RAID_Status FROM Server ORDER BY ID",
-                                -1, &stmt, nullptr);
+    const QByteArray sql =
+        QByteArray("SELECT ") + ServerFile::RecordColumns + " FROM Server ORDER BY ID";
+    int rc = sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr);
     while (rc == SQLITE_OK && (rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        records_.append(ServerRecord{sqlite3_column_int64(stmt, 0), columnText(stmt, 1),
-                                     columnText(stmt, 2), columnText(stmt, 3), columnBytes(stmt, 4),
-                                     columnText(stmt, 5)});
+        records_.append(ServerFile::recordFromRow(stmt));
         rc = SQLITE_OK;
     }
     sqlite3_finalize(stmt);
     if (rc != SQLITE_DONE) {
+        if (ServerFile::isLockCode(rc)) {
+            records_ = previous; // as last read, until the lock is gone
+            position_ = -1;
+            return ServerFile::locked(fileName_);
+        }
         records_.clear();
         return StoreStatus::failure(StoreError::Failed,
                                     QStringLiteral("Could not read the servers from \"%1\": %2")
@@ -91,6 +83,10 @@ StoreStatus Servers::load()
 StoreStatus Servers::Refresh()
 {
     CancelUpdate();
+    // A file that was locked when the view opened may be free by now.
+    if (!db_ && openStatus_.error == StoreError::Locked)
+        openStatus_ = access_ == Access::ReadOnly ? ServerFile::openReadOnly(fileName_, &db_)
+                                                  : ServerFile::open(fileName_, &db_);
     return load();
 }
 
@@ -196,6 +192,8 @@ StoreStatus Servers::writeFailure(int rc) const
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
         return StoreStatus::failure(StoreError::DuplicateKey,
                                     QStringLiteral("Another server already has this domain."));
+    if (ServerFile::isLockCode(rc))
+        return ServerFile::locked(fileName_);
     return StoreStatus::failure(
         StoreError::Failed,
         QStringLiteral("Could not save to \"%1\": %2")

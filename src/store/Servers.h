@@ -68,6 +68,7 @@ private:
     StoreStatus writeFailure(int rc) const;
 
     QString fileName_;
+    Access access_;
     sqlite3* db_ = nullptr;
     StoreStatus openStatus_;
     QList<ServerRecord> records_;

@@ -8,6 +8,7 @@ enum class StoreError {
     None,
     NoCurrentRecord, // no record at the view's position (an empty table, a failed lookup)
     DuplicateKey,    // the save would give two servers the same domain
+    Locked,          // another program holds the file locked; worth trying again later
     Failed,          // anything else; the message says what
 };
 

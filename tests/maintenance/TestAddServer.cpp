@@ -3,6 +3,7 @@
 #include "maintenance/AddServer.h"
 #include "maintenance/KeyFilters.h"
 #include "store/Passwords.h"
+#include "support/FileLock.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -42,6 +43,7 @@ private slots:
     void saveButtonFollowsRequiredFields();
     void editModeShowsThePlainPasswordMasked();
     void duplicateKeepsDialogThenSavesScrambledOnce();
+    void saveUnderLockKeepsTheEntriesAndSaysSo();
     void editWithoutChangesStoresTheSameBytes();
     void cancelLeavesTheFileUntouched_data();
     void cancelLeavesTheFileUntouched();
@@ -310,6 +312,35 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     QCOMPARE(args[5], QStringLiteral("echo Server Verified!;sleep 2"));
     QVERIFY(!args.join(u' ').contains(plain));
     QCOMPARE(workspace_->plinkPasswordFile(), plain.toUtf8() + '\n');
+}
+
+void TestAddServer::saveUnderLockKeepsTheEntriesAndSaysSo()
+{
+    const ServerRecord kept = serverRecord("kept.org", "h", "22", "old");
+    QVERIFY(workspace_->seed({kept}));
+    OpenDialog open = openEdit("kept.org");
+    QVERIFY(open.status.ok());
+    open.box("ServerHostBox")->setText(QStringLiteral("new-host"));
+    open.box("PasswordBox")->setText(QStringLiteral("new-pw"));
+
+    auto lock = std::make_unique<ExclusiveLock>(workspace_->serversFile());
+    QVERIFY(lock->held());
+    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
+    QCOMPARE(messages_->requests().size(), 1);
+    QVERIFY2(messages_->requests().first().text.contains("is locked by another program"),
+             qPrintable(messages_->requests().first().text));
+    QVERIFY(open.dialog->isVisible());
+    QCOMPARE(open.box("DomainBox")->text(), QStringLiteral("kept.org"));
+    QCOMPARE(open.box("ServerHostBox")->text(), QStringLiteral("new-host"));
+    QCOMPARE(open.box("PasswordBox")->text(), QStringLiteral("new-pw"));
+    lock.reset();
+    QCOMPARE(workspace_->stored()->first().serverHost, QStringLiteral("h"));
+
+    // Once the other program lets go, the same entries are saved.
+    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
+    QVERIFY(!open.dialog->isVisible());
+    QCOMPARE(workspace_->stored()->first().serverHost, QStringLiteral("new-host"));
+    QCOMPARE(workspace_->stored()->first().serverPassword, scrambledForm("new-pw"));
 }
 
 void TestAddServer::editWithoutChangesStoresTheSameBytes()

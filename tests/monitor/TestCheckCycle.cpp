@@ -5,6 +5,7 @@
 #include "monitor/CheckServerFrm.h"
 #include "probe/CommandLine.h"
 #include "probe/Runner.h"
+#include "support/FileLock.h"
 #include "support/FixtureServers.h"
 #include "support/SampleMdstat.h"
 
@@ -48,6 +49,8 @@ private slots:
     void removedServerGoesOffline();
     void unstartableClientGoesOffline();
     void boundedChecksWaitTheirTurn();
+    void fanOutBoundsClientsAndEveryRowEnds();
+    void lockedFileGivesOfflineAfterTheDeadline();
     void maintenanceRebuildsAndRestarts();
     void maintenanceEmptyingTheTableClosesTheCycle();
 
@@ -446,6 +449,60 @@ void TestCheckCycle::boundedChecksWaitTheirTurn()
     }
     QCOMPARE(order, (QStringList{"1 >Pending...", "1 Online", "2 >Pending...", "2 Online",
                                  "3 >Pending...", "3 Online"}));
+}
+
+void TestCheckCycle::fanOutBoundsClientsAndEveryRowEnds()
+{
+    // More rows than places, all on one slow server, so the checks overlap.
+    FixtureServer& server = startServer("s01.example", slow(600ms));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    constexpr int Rows = 9;
+    for (int i = 2; i <= Rows; ++i)
+        QVERIFY(
+            env->addToServersFile(server, QStringLiteral("s%1.example").arg(i, 2, 10, QChar('0'))));
+    makeMain();
+    main->setMaxRunningChecks(3);
+    int mostAtOnce = 0;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this,
+            [&] { mostAtOnce = std::max(mostAtOnce, Runner::instance().runningCount()); });
+    sampler.start(5);
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 60000);
+
+    QCOMPARE(mostAtOnce, 3);
+    for (const StatusChange& change : std::as_const(changes)) {
+        QVERIFY(change.running <= 3);
+        QVERIFY(!change.refreshEnabled);
+    }
+    for (int row = 1; row <= Rows; ++row)
+        QCOMPARE(statusTexts(row), (QStringList{">Pending...", "Online"}));
+    QCOMPARE(leftoverTempFiles(), QStringList());
+}
+
+void TestCheckCycle::lockedFileGivesOfflineAfterTheDeadline()
+{
+    startServer("a.example").setUptime(60);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    const auto deadline = Runner::instance().deadline();
+    const auto restore = qScopeGuard([deadline] { Runner::instance().setDeadline(deadline); });
+    Runner::instance().setDeadline(1500ms);
+    makeMain();
+    main->Form_Activate(); // the grid is filled; the check reads its record later
+    ExclusiveLock lock(QDir(env->workDir()).filePath("Servers.mdb"));
+    QVERIFY(lock.held());
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+
+    QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
+    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(),
+             QStringLiteral("the server file is locked by another program"));
+    QCOMPARE(Runner::instance().runningCount(), 0);
+
+    // Once the lock is gone the next cycle reads the record again.
+    lock.release();
+    main->RefreshBut_Click();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
 }
 
 void TestCheckCycle::maintenanceRebuildsAndRestarts()

@@ -1,6 +1,8 @@
 #include "store/Passwords.h"
 #include "store/ServerFile.h"
+#include "store/ServerLookup.h"
 #include "store/Servers.h"
+#include "support/FileLock.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -64,6 +66,8 @@ private slots:
     void foreignFilesAreRefusedUntouched_data();
     void foreignFilesAreRefusedUntouched();
     void killedWriterLosesNothingSaved();
+    void lookupReadsTheOneRecordFresh();
+    void lockIsReportedAsLockNotDamage();
 
 private:
     QTemporaryDir* dir = nullptr;
@@ -422,6 +426,77 @@ void TestServers::killedWriterLosesNothingSaved()
                 break;
         }
     }
+}
+
+void TestServers::lookupReadsTheOneRecordFresh()
+{
+    {
+        Servers view(file);
+        QVERIFY(view.openStatus().ok());
+    }
+    // Many records, written in one go.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db,
+                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                          "WHERE i < 3000) INSERT INTO Server (Domain, ServerHost, SSHPort, "
+                          "ServerPassword, RAID_Status) SELECT 'd' || i || '.example', 'h' || i, "
+                          "CAST(i AS TEXT), X'7071', 'r' || i FROM n",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+
+    ServerLookup lookup(file);
+    ServerLookup::Result found = lookup.find("d2345.example");
+    QVERIFY2(found.status.ok(), qPrintable(found.status.message));
+    QCOMPARE(found.record.domain, QStringLiteral("d2345.example"));
+    QCOMPARE(found.record.serverHost, QStringLiteral("h2345"));
+    QCOMPARE(found.record.sshPort, QStringLiteral("2345"));
+    QCOMPARE(found.record.serverPassword, QByteArray("pq"));
+    QCOMPARE(found.record.raidStatus, QStringLiteral("r2345"));
+    QCOMPARE(lookup.find("d2345.exampl").status.error, StoreError::NoCurrentRecord);
+    QCOMPARE(lookup.find("x' OR '1'='1").status.error, StoreError::NoCurrentRecord);
+
+    // Each lookup reads the file as it is then: another connection's changes show at once.
+    QCOMPARE(sqlite3_exec(db,
+                          "UPDATE Server SET ServerHost = 'moved' WHERE Domain = 'd17.example';"
+                          "DELETE FROM Server WHERE Domain = 'd2345.example'",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    sqlite3_close(db);
+    QCOMPARE(lookup.find("d17.example").record.serverHost, QStringLiteral("moved"));
+    QCOMPARE(lookup.find("d2345.example").status.error, StoreError::NoCurrentRecord);
+}
+
+void TestServers::lockIsReportedAsLockNotDamage()
+{
+    Servers view(file);
+    QVERIFY(addServer(view, "a.example").ok());
+    QVERIFY(view.FindFirst("a.example"));
+    QVERIFY(view.Edit().ok());
+    view.buffer().serverHost = "typed";
+    ServerLookup lookup(file);
+
+    ExclusiveLock lock(file);
+    QVERIFY(lock.held());
+    sqlite3* db = nullptr;
+    const StoreStatus opened = ServerFile::open(file, &db, ServerFile::Check::Thorough);
+    sqlite3_close(db);
+    QCOMPARE(opened.error, StoreError::Locked);
+    QVERIFY2(opened.message.contains("is locked by another program"), qPrintable(opened.message));
+    QCOMPARE(lookup.find("a.example").status.error, StoreError::Locked);
+    const StoreStatus saved = view.Update();
+    QCOMPARE(saved.error, StoreError::Locked);
+    QCOMPARE(view.buffer().serverHost, QStringLiteral("typed")); // kept for another try
+    // A view read again under the lock keeps what it had.
+    QCOMPARE(view.Refresh().error, StoreError::Locked);
+    QCOMPARE(domains(view), QStringList{"a.example"});
+
+    lock.release();
+    QVERIFY(view.FindFirst("a.example"));
+    QVERIFY(view.Edit().ok());
+    view.buffer().serverHost = "typed";
+    QVERIFY(view.Update().ok());
+    QCOMPARE(lookup.find("a.example").record.serverHost, QStringLiteral("typed"));
 }
 
 QTEST_GUILESS_MAIN(TestServers)
