@@ -157,14 +157,23 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check)
 {
     *db = nullptr;
     const QByteArray path = QFile::encodeName(fileName);
-    const bool existed = QFileInfo::exists(fileName);
-    if (existed && !QFileInfo(fileName).isFile())
+    const QFileInfo info(fileName);
+    const bool existed = info.exists();
+    // A link to nowhere would have the file created wherever the link points.
+    if (info.isSymLink() && !existed)
+        return refuse(fileName, QStringLiteral("is a symbolic link to \"%1\", which does not "
+                                               "exist. Nothing was created.")
+                                    .arg(QDir::toNativeSeparators(info.symLinkTarget())));
+    if (existed && !info.isFile())
         return refuse(fileName, QStringLiteral("is not a file."));
     if (existed && !hasSqliteHeader(fileName))
         return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
                                                "SQLite file). It was left unchanged."));
 
-    const int flags = SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE);
+    // A new file is made only at the name itself, never through a link that
+    // appeared since the test above.
+    const int flags =
+        SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
     sqlite3* handle = nullptr;
     int rc = sqlite3_open_v2(path.constData(), &handle, flags, nullptr);
     if (rc != SQLITE_OK) {

@@ -5,6 +5,7 @@
 #include "support/FileLock.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -65,6 +66,7 @@ private slots:
     void editOfRecordRemovedElsewhereFails();
     void foreignFilesAreRefusedUntouched_data();
     void foreignFilesAreRefusedUntouched();
+    void danglingLinkIsRefusedAndNothingCreated();
     void killedWriterLosesNothingSaved();
     void lookupReadsTheOneRecordFresh();
     void lockIsReportedAsLockNotDamage();
@@ -373,6 +375,28 @@ void TestServers::foreignFilesAreRefusedUntouched()
     QVERIFY(in.open(QIODevice::ReadOnly));
     QCOMPARE(in.readAll(), content);
     QVERIFY(!QFile::exists(file + "-journal"));
+}
+
+void TestServers::danglingLinkIsRefusedAndNothingCreated()
+{
+    QVERIFY(QDir(dir->path()).mkdir("elsewhere"));
+    const QString target = dir->filePath("elsewhere/target.mdb");
+    QVERIFY(QFile::link(target, file));
+    sqlite3* db = nullptr;
+    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
+    sqlite3_close(db);
+    QCOMPARE(status.error, StoreError::Failed);
+    QVERIFY2(status.message.contains(file) && status.message.contains(target) &&
+                 status.message.contains("symbolic link"),
+             qPrintable(status.message));
+    Servers view(file);
+    QVERIFY(!view.openStatus().ok());
+    QCOMPARE(view.AddNew().error, StoreError::Failed);
+    QCOMPARE(QDir(dir->filePath("elsewhere")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList());
+    QCOMPARE(QDir(dir->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+             (QStringList{"elsewhere", "Servers.mdb"}));
+    QCOMPARE(QFileInfo(file).symLinkTarget(), target);
 }
 
 void TestServers::killedWriterLosesNothingSaved()
