@@ -5,6 +5,7 @@
 #include "app/QuitOnSignals.h"
 #include "app/ServerFileWait.h"
 #include "app/StartOptions.h"
+#include "probe/OutputFile.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
@@ -33,8 +34,13 @@ int main(int argc, char* argv[])
             MessageBox::ask(status.message, title, MessageBox::Critical);
         return 1;
     }
-    if (const QString problem = ServerFile::writeProblem(fileName); !problem.isEmpty())
-        MessageBox::ask(problem, title, MessageBox::Information);
+    // Said once here; each check then names the cause in its row.
+    const QString checkProblem = outputFolderProblem();
+    QStringList problems{ServerFile::writeProblem(fileName), checkProblem};
+    problems.removeAll(QString());
+    if (!problems.isEmpty())
+        MessageBox::ask(problems.join(QStringLiteral("\n\n")), title,
+                        checkProblem.isEmpty() ? MessageBox::Information : MessageBox::Critical);
 
     Main window(fileName);
     window.setMaxRunningChecks(checkFanOut());

@@ -2,7 +2,24 @@
 
 #include "probe/CommandLine.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+
+QString workingFolder()
+{
+    return QDir::toNativeSeparators(QDir::currentPath());
+}
+
+} // namespace
 
 OutputRead outputFromBytes(const QByteArray& bytes)
 {
@@ -30,4 +47,33 @@ OutputRead readOutputFile(const QString& fileName)
     }
     QFile::remove(fileName);
     return result;
+}
+
+CreatedOutput createOutputFile(const QString& fileName)
+{
+    CreatedOutput result;
+    if (auto problem = outputFileNameProblem(fileName)) {
+        result.problem = *problem;
+        return result;
+    }
+    const QByteArray name = QFile::encodeName(fileName);
+    const bool existed = QFileInfo(fileName).isSymLink() || QFileInfo::exists(fileName);
+    result.fd =
+        ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (result.fd < 0) {
+        const QString error = QString::fromLocal8Bit(std::strerror(errno));
+        result.problem = QStringLiteral("cannot %1 the temp file \"%2\" in %3: %4")
+                             .arg(existed ? QStringLiteral("write") : QStringLiteral("create"),
+                                  fileName, workingFolder(), error);
+    }
+    return result;
+}
+
+QString outputFolderProblem()
+{
+    if (::access(".", W_OK | X_OK) == 0)
+        return {};
+    return QStringLiteral("The servers cannot be checked, because the checks' temp files "
+                          "cannot be created in the folder \"%1\" (%2).")
+        .arg(workingFolder(), QString::fromLocal8Bit(std::strerror(errno)));
 }

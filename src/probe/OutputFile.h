@@ -19,3 +19,16 @@ OutputRead outputFromBytes(const QByteArray& bytes);
 // outputFileNameProblem) is neither read nor deleted and reads as no text.
 // The file's bytes read as outputFromBytes says.
 OutputRead readOutputFile(const QString& fileName);
+
+// Creates (or empties) the output file fileName in the working directory for a
+// client's standard output and returns its descriptor, close-on-exec, or why
+// it cannot ("cannot create the temp file "~karu~x.tmp" in /home/ann:
+// Permission denied"). A symbolic link in the file's place is not followed.
+struct CreatedOutput {
+    int fd = -1;
+    QString problem; // empty on success
+};
+CreatedOutput createOutputFile(const QString& fileName);
+
+// A message when no temp file can be created in the working directory, else empty.
+QString outputFolderProblem();

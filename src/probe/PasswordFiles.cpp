@@ -62,6 +62,42 @@ std::optional<QString> passwordFileProblem(const QString& password)
     return std::nullopt;
 }
 
+PasswordPipe writePasswordPipe(const QString& password)
+{
+    PasswordPipe result;
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        result.problem = QStringLiteral("cannot make the password pipe: ") + errnoText();
+        return result;
+    }
+    // The pipe's buffer takes any password at once; a write that would have to
+    // wait for a reader fails instead of hanging the program.
+    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    const QByteArray content = password.toUtf8() + '\n';
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fds[1], content.constData() + written, content.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    ::close(fds[1]);
+    if (written != content.size()) {
+        ::close(fds[0]);
+        result.problem = QStringLiteral("the password is too long to hand over");
+        return result;
+    }
+    result.readFd = fds[0];
+    return result;
+}
+
+QString inheritedFilePath(int fd)
+{
+    return QStringLiteral("/dev/fd/%1").arg(fd);
+}
+
 PasswordFiles::~PasswordFiles()
 {
     removeAll();

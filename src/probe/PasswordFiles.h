@@ -38,6 +38,20 @@ private:
     unsigned serial_ = 0;
 };
 
+// A pipe that already holds the password as its first line, its write end
+// closed: a waited client reads it through /dev/fd/N from the read end it
+// inherits, so no file ever holds the password. The read end is close-on-exec;
+// the runner clears that in the one child that is to read it, and closes it
+// once that child has started.
+struct PasswordPipe {
+    int readFd = -1;
+    QString problem; // empty on success
+};
+PasswordPipe writePasswordPipe(const QString& password);
+
+// The path under which a child reads the inherited descriptor fd.
+QString inheritedFilePath(int fd);
+
 // Why a password cannot be handed over in a file whose first line is read
 // (it holds a line break or NUL), or nothing.
 std::optional<QString> passwordFileProblem(const QString& password);

@@ -1,6 +1,7 @@
 #include "probe/Runner.h"
 
 #include "probe/ClientReason.h"
+#include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace
 {
@@ -33,6 +39,21 @@ bool isConsoleClient(const QString& program)
     return QFileInfo(program).fileName().compare(QLatin1String("putty"), Qt::CaseInsensitive) != 0;
 }
 
+// Runs in a waited client between fork and exec, so only async-signal-safe
+// calls. The client ends with the program however that ends (a kill -9
+// included): the kernel sends it SIGKILL when its parent dies, and a parent
+// that died before that was set is noticed here. Its standard output goes
+// into the output file the runner made, and it may read the password pipe.
+void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
+{
+    if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
+        ::_exit(127);
+    if (outputFd >= 0 && ::dup2(outputFd, STDOUT_FILENO) < 0)
+        ::_exit(127);
+    if (::fcntl(passwordFd, F_SETFD, 0) != 0)
+        ::_exit(127);
+}
+
 } // namespace
 
 struct Runner::Run {
@@ -41,7 +62,6 @@ struct Runner::Run {
     bool hasContext = false;
     std::function<void(const RunResult&)> done;
     QString programName; // as given in the command line, for TerminateProcesses
-    QString passwordFile;
     QString outputFile;
     QTimer* deadlineTimer = nullptr;
     QMetaObject::Connection contextGone;
@@ -178,29 +198,39 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     if (executable.isEmpty())
         return refuse(QStringLiteral("%1 not found").arg(line.program));
     hookApplicationQuit();
-    const PasswordFiles::Written password = d->passwords.write(line.password);
-    if (!password.problem.isEmpty())
+    // The runner makes the output file itself, so that a folder it cannot be
+    // made in is named as the cause rather than reported as a failed start.
+    const CreatedOutput created =
+        line.outputFile.isEmpty() ? CreatedOutput{} : createOutputFile(line.outputFile);
+    if (!created.problem.isEmpty())
+        return refuse(created.problem);
+    const PasswordPipe password = writePasswordPipe(line.password);
+    if (!password.problem.isEmpty()) {
+        ::close(created.fd);
         return refuse(password.problem);
+    }
 
     auto* run = new Run;
     run->context = context;
     run->hasContext = context != nullptr;
     run->done = std::move(done);
     run->programName = line.program;
-    run->passwordFile = password.path;
     run->outputFile = line.outputFile;
     run->process = new QProcess(this);
     d->runs.append(run);
 
     QProcess* process = run->process;
     process->setProgram(executable);
-    process->setArguments(line.arguments(password.path));
+    process->setArguments(line.arguments(inheritedFilePath(password.readFd)));
     process->setStandardInputFile(QProcess::nullDevice());
     run->captureOutput = output == OutputTo::Memory;
     if (!run->captureOutput)
-        process->setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
-                                                                 : line.outputFile);
+        process->setStandardOutputFile(QProcess::nullDevice()); // created.fd replaces it
     process->setProcessChannelMode(QProcess::SeparateChannels);
+    process->setChildProcessModifier(
+        [parent = ::getpid(), outputFd = created.fd, passwordFd = password.readFd] {
+            setUpWaitedChild(parent, outputFd, passwordFd);
+        });
 
     if (run->captureOutput) {
         connect(process, &QProcess::readyReadStandardOutput, this,
@@ -236,6 +266,10 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     run->deadlineTimer->start(d->deadline);
 
     process->start();
+    // The child has its own copies now (or never started): ours go.
+    if (created.fd >= 0)
+        ::close(created.fd);
+    ::close(password.readFd);
 }
 
 void Runner::endRun(Run* run)
@@ -287,7 +321,6 @@ void Runner::complete(Run* run, const RunResult& result)
 {
     run->ended = true;
     run->deadlineTimer->stop();
-    d->passwords.remove(run->passwordFile);
     d->runs.removeOne(run);
     disconnect(run->contextGone);
     run->process->disconnect(this);

@@ -4,13 +4,14 @@
 #include "probe/ProbeVerdicts.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
+#include "support/ThrowawayUser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QtTest>
 
-#include <sys/stat.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -84,15 +85,6 @@ QStringList commandLineOf(qint64 pid)
     for (const QByteArray& arg : raw.split('\0'))
         args << QString::fromUtf8(arg);
     return args;
-}
-
-int modeOf(const QString& path)
-{
-    struct stat st {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
 }
 
 QStringList karuFiles()
@@ -182,12 +174,13 @@ private slots:
     void failedRunsLeaveAnEmptyFile();
     void hungHostEndsAtTheDeadline();
     void terminateEndsOnlyOwnClients();
-    void passwordNeverOnACommandLine();
+    void passwordNeverOnACommandLineNorInAFile();
     void hostileValuesReachTheClientWhole();
     void hostileHostIsOneArgument();
     void clientNotFound();
     void refusedLines_data();
     void refusedLines();
+    void readOnlyFolderNamesTheCause();
     void callerGoneEndsItsClient();
     void detachedStarts();
     void detachedConsoleWithoutTerminal();
@@ -195,6 +188,7 @@ private slots:
     void shutdownEndsClientsAndClearsUp();
 
 private:
+    QTemporaryDir runtimeDir_; // the password files' base folder
     std::unique_ptr<FixtureServers> servers_;
     QByteArray path_;
 };
@@ -204,6 +198,8 @@ void TestRunner::initTestCase()
     QCOMPARE(Runner::instance().deadline(), std::chrono::milliseconds(Runner::DefaultDeadline));
     QVERIFY2(!QStandardPaths::findExecutable("plink").isEmpty(), "plink (putty-tools) is needed");
     path_ = qgetenv("PATH");
+    QVERIFY(runtimeDir_.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir_.path()));
 }
 
 void TestRunner::init()
@@ -385,12 +381,24 @@ void TestRunner::terminateEndsOnlyOwnClients()
     QVERIFY(bystander.waitForFinished());
 }
 
-void TestRunner::passwordNeverOnACommandLine()
+void TestRunner::passwordNeverOnACommandLineNorInAFile()
 {
     const QString password = QString::fromUtf8("Pw-7f3a k\xc3\xa4;$(x)`y`'\"");
     FixtureServer& s = servers_->start(
         FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 4s});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    // Where a password file could appear, and the working folder.
+    QStringList folders{runtimeDir_.path(), QDir::currentPath()};
+    if (!Runner::instance().passwordFolder().isEmpty())
+        folders << Runner::instance().passwordFolder();
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QHash<int, QString> watched;
+    for (const QString& folder : folders)
+        watched.insert(::inotify_add_watch(watch, QFile::encodeName(folder).constData(),
+                                           IN_CREATE | IN_MOVED_TO),
+                       folder);
+    QVERIFY(!watched.contains(-1));
 
     QObject context;
     auto check = run(ServerCheckLine(s.portText(), password, s.host(), "pw.example"), &context);
@@ -402,8 +410,6 @@ void TestRunner::passwordNeverOnACommandLine()
             return clients.size() == 2;
         },
         20000));
-
-    QStringList passwordFiles;
     for (qint64 pid : clients) {
         const QByteArray raw = readProc(pid, "cmdline");
         QVERIFY(!raw.isEmpty());
@@ -415,22 +421,30 @@ void TestRunner::passwordNeverOnACommandLine()
         QCOMPARE(args.mid(1, 3), (QStringList{"-P", s.portText(), "-pwfile"}));
         QCOMPARE(args[5], QStringLiteral("root@127.0.0.1"));
         QVERIFY(args[6] == ProbeCommand || args[6] == RaidCommand);
-        const QString file = args[4];
-        QCOMPARE(QFileInfo(file).absolutePath(), Runner::instance().passwordFolder());
-        QCOMPARE(modeOf(file), 0600);
-        QCOMPARE(modeOf(QFileInfo(file).absolutePath()), 0700);
-        QFile content(file);
-        QVERIFY(content.open(QIODevice::ReadOnly));
-        QCOMPARE(content.readAll(), password.toUtf8() + '\n');
-        passwordFiles << file;
+        // The password comes through a pipe the client inherited.
+        QVERIFY2(args[4].startsWith("/dev/fd/"), qPrintable(args[4]));
+        const QString fd = QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(args[4].mid(8));
+        QVERIFY2(QFile::symLinkTarget(fd).contains("pipe:["), qPrintable(fd));
     }
     QVERIFY(waitFor(check));
     QVERIFY(waitFor(raid));
-    for (const QString& file : passwordFiles)
-        QVERIFY2(!QFileInfo::exists(file), qPrintable(file));
     // The password arrived whole: the login worked.
     QVERIFY(readOutputFile(CheckTempFileName("pw.example")).hasText);
     QVERIFY(readOutputFile(RaidTempFileName).text.startsWith("Personalities"));
+
+    QStringList created;
+    alignas(inotify_event) char buffer[8192];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            created << watched.value(event->wd) + '/' + QFile::decodeName(event->name);
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    ::close(watch);
+    created.sort();
+    QCOMPARE(created, (QStringList{QDir::currentPath() + "/~karu2.tmp",
+                                   QDir::currentPath() + "/~karu~pw.example.tmp"}));
 }
 
 void TestRunner::hostileValuesReachTheClientWhole()
@@ -496,10 +510,10 @@ void TestRunner::hostileHostIsOneArgument()
     QCOMPARE(args[0], QStringLiteral("-P"));
     QCOMPARE(args[1], QStringLiteral("22"));
     QCOMPARE(args[2], QStringLiteral("-pwfile"));
+    QVERIFY2(args[3].startsWith("/dev/fd/"), qPrintable(args[3]));
     QCOMPARE(args[4], "root@" + host);
     QCOMPARE(args[5], RaidCommand);
     QCOMPARE(record["pw"].toString(), QStringLiteral("pw 1\n"));
-    QVERIFY(!QFileInfo::exists(args[3])); // gone once the waited client ended
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{RaidTempFileName});
     QVERIFY(!readOutputFile(RaidTempFileName).hasText);
@@ -568,6 +582,69 @@ void TestRunner::refusedLines()
     QVERIFY(QDir().rmdir("~karu~"));
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     QCOMPARE(QDir("..").entryList({"*escaped*"}), QStringList());
+}
+
+void TestRunner::readOnlyFolderNamesTheCause()
+{
+    QString folder = qEnvironmentVariable("VEMO_READ_ONLY_FOLDER");
+    const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup |
+                                        QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    if (::getuid() == 0 && folder.isEmpty()) {
+        // Root writes anywhere: this test runs again as a user who may not write there.
+        ThrowawayUser user;
+        QVERIFY2(user.ok(), qPrintable(user.error()));
+        QTemporaryDir target, programDir;
+        QVERIFY(target.isValid() && programDir.isValid());
+        QVERIFY(QFile::setPermissions(target.path(), readOnly | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(programDir.path(), readOnly | QFile::WriteOwner));
+        // The build folder may be closed to that user: run a copy.
+        const QString program = programDir.filePath("test_probe_runner");
+        QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("VEMO_READ_ONLY_FOLDER", target.path());
+        child.setProcessEnvironment(env);
+        child.setWorkingDirectory(target.path());
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start("setpriv", user.runAs(program, {"readOnlyFolderNamesTheCause"}));
+        QVERIFY(child.waitForFinished(120000));
+        const QByteArray output = child.readAll();
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+                     output.contains("PASS   : TestRunner::readOnlyFolderNamesTheCause()"),
+                 output.constData());
+        QCOMPARE(
+            QDir(target.path())
+                .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+            QStringList());
+        return;
+    }
+    QTemporaryDir own;
+    if (folder.isEmpty()) { // a user who is not root may not write into a folder of mode 0555
+        QVERIFY(own.isValid() && QFile::setPermissions(own.path(), readOnly));
+        folder = own.path();
+    }
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(folder));
+    const QString expectedNotice =
+        QStringLiteral("The servers cannot be checked, because the checks' temp files cannot be "
+                       "created in the folder \"%1\" (Permission denied).")
+            .arg(QDir::currentPath());
+    const QString notice = outputFolderProblem();
+    QObject context;
+    auto outcome = run(
+        ServerCheckLine(QString::number(FixtureServers::closedPort()), "pw", "127.0.0.1", "ro.x"),
+        &context);
+    const bool ended = waitFor(outcome);
+    const QString expectedReason =
+        QStringLiteral("cannot create the temp file \"~karu~ro.x.tmp\" in %1: Permission denied")
+            .arg(QDir::currentPath());
+    QVERIFY(QDir::setCurrent(previous));
+    if (!own.path().isEmpty())
+        QFile::setPermissions(own.path(), readOnly | QFile::WriteOwner);
+    QCOMPARE(notice, expectedNotice);
+    QVERIFY(ended);
+    QVERIFY(!outcome->result.started);
+    QCOMPARE(outcome->result.reason, expectedReason);
 }
 
 void TestRunner::callerGoneEndsItsClient()

@@ -1,0 +1,75 @@
+#include "support/ThrowawayUser.h"
+
+#include <QProcess>
+#include <QThread>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace
+{
+
+// useradd and userdel fail while another program holds the user database's lock.
+bool runTool(const QString& program, const QStringList& arguments, QString* output)
+{
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        QProcess tool;
+        tool.setProcessChannelMode(QProcess::MergedChannels);
+        tool.start(program, arguments);
+        if (!tool.waitForFinished(30000)) {
+            *output = program + QStringLiteral(" did not finish");
+            return false;
+        }
+        *output = QString::fromLocal8Bit(tool.readAll()).trimmed();
+        if (tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0)
+            return true;
+        if (!output->contains(QLatin1String("lock")))
+            return false;
+        QThread::msleep(250);
+    }
+    return false;
+}
+
+} // namespace
+
+ThrowawayUser::ThrowawayUser() : name_(QStringLiteral("vemo-t%1").arg(::getpid()))
+{
+    if (::geteuid() != 0) {
+        error_ = QStringLiteral("making a user needs root");
+        return;
+    }
+    QString output;
+    if (!runTool(QStringLiteral("useradd"),
+                 {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
+                  QStringLiteral("--user-group"), QStringLiteral("--shell"),
+                  QStringLiteral("/usr/sbin/nologin"), name_},
+                 &output)) {
+        error_ = QStringLiteral("useradd failed: ") + output;
+        return;
+    }
+    made_ = true;
+    const passwd* entry = ::getpwnam(name_.toLocal8Bit().constData());
+    if (!entry) {
+        error_ = QStringLiteral("the new user %1 cannot be found").arg(name_);
+        return;
+    }
+    uid_ = entry->pw_uid;
+    gid_ = entry->pw_gid;
+}
+
+ThrowawayUser::~ThrowawayUser()
+{
+    QString output;
+    if (made_ && !runTool(QStringLiteral("userdel"), {name_}, &output))
+        qWarning("userdel %s failed: %s", qPrintable(name_), qPrintable(output));
+}
+
+QStringList ThrowawayUser::runAs(const QString& program, const QStringList& arguments) const
+{
+    return QStringList{QStringLiteral("--reuid=%1").arg(uid_),
+                       QStringLiteral("--regid=%1").arg(gid_),
+                       QStringLiteral("--clear-groups"),
+                       QStringLiteral("--inh-caps=-all"),
+                       QStringLiteral("--"),
+                       program} +
+           arguments;
+}
