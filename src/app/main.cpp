@@ -1,4 +1,5 @@
 #include "monitor/Main.h"
+#include "app/FolderLock.h"
 #include "app/MessageBox.h"
 #include "app/OpenFileLimit.h"
 #include "app/QtMessageBox.h"
@@ -26,6 +27,11 @@ int main(int argc, char* argv[])
     quitOnTerminationSignals();
 
     const QString title = QStringLiteral("Quillfern Remote Server Monitor");
+    if (const QString refusal = takeWorkingFolderLock(); !refusal.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(refusal));
+        MessageBox::ask(refusal, title, MessageBox::Critical);
+        return 1;
+    }
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
     const StoreStatus status = openServerFileWaitingForLock(fileName, title);
     if (!status.ok()) {

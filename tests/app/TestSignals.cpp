@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 using namespace std::chrono_literals;
@@ -38,6 +39,36 @@ QList<qint64> childrenNamed(qint64 parent, const QByteArray& name)
     return found;
 }
 
+// Starts the program in folder, its password folders under runtime.
+void startProgram(QProcess& program, const QString& folder, const QString& runtime)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.start(VEMO_EXECUTABLE, {});
+}
+
+// Name, size, time of change and inode of each entry of folder.
+QStringList folderState(const QString& folder)
+{
+    QStringList state;
+    for (const QFileInfo& entry : QDir(folder).entryInfoList(
+             QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name)) {
+        struct stat st {
+        };
+        ::lstat(QFile::encodeName(entry.filePath()).constData(), &st);
+        state << QStringLiteral("%1 %2 %3.%4 %5")
+                     .arg(entry.fileName())
+                     .arg(st.st_size)
+                     .arg(st.st_ctim.tv_sec)
+                     .arg(st.st_ctim.tv_nsec)
+                     .arg(st.st_ino);
+    }
+    return state;
+}
+
 bool isRunning(qint64 pid)
 {
     const QByteArray stat = procEntry(pid, "stat");
@@ -54,6 +85,7 @@ class TestSignals : public QObject
 private slots:
     void terminationEndsClientsAndRemovesPasswords_data();
     void terminationEndsClientsAndRemovesPasswords();
+    void oneCopyPerFolder();
 };
 
 void TestSignals::terminationEndsClientsAndRemovesPasswords_data()
@@ -78,13 +110,8 @@ void TestSignals::terminationEndsClientsAndRemovesPasswords()
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(servers.workDir());
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    program.start(VEMO_EXECUTABLE, {});
+    startProgram(program, servers.workDir(), runtime.path());
     QVERIFY(program.waitForStarted());
     const qint64 pid = program.processId();
 
@@ -113,6 +140,72 @@ void TestSignals::terminationEndsClientsAndRemovesPasswords()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QCOMPARE(QDir(servers.workDir()).entryList({"~karu*"}, QDir::Files), QStringList());
+}
+
+// A second copy in the same folder is refused and touches nothing there; the
+// lock of a copy that was killed is taken over.
+void TestSignals::oneCopyPerFolder()
+{
+    FixtureServers servers;
+    FixtureServer& hung = servers.start(FixtureOptions{.mode = FixtureMode::Hung});
+    QVERIFY2(servers.ok(), qPrintable(servers.error()));
+    QVERIFY(servers.addToServersFile(hung, "hung.example"));
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    const QString folder = servers.workDir();
+
+    QProcess first;
+    first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    startProgram(first, folder, runtime.path());
+    QVERIFY(first.waitForStarted());
+    // Its check runs: it holds the folder and has its temp file there.
+    QVERIFY(QTest::qWaitFor([&] { return !childrenNamed(first.processId(), "plink").isEmpty(); },
+                            30000));
+    const QStringList before = folderState(folder);
+    QVERIFY(before.filter("~karu~hung.example.tmp").size() == 1);
+
+    QProcess second;
+    startProgram(second, folder, runtime.path());
+    QVERIFY(second.waitForStarted());
+    QByteArray said;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            said += second.readAllStandardError();
+            return said.contains("already running") ||
+                   !childrenNamed(second.processId(), "plink").isEmpty() ||
+                   second.state() == QProcess::NotRunning;
+        },
+        30000));
+    QVERIFY2(said.contains(QStringLiteral("already running in the folder \"%1\" (process %2)")
+                               .arg(folder)
+                               .arg(first.processId())
+                               .toUtf8()),
+             said.constData());
+    // Its message box waits for an answer; a SIGTERM closes it like the OK button.
+    QCOMPARE(second.state(), QProcess::Running);
+    QCOMPARE(childrenNamed(second.processId(), "plink"), QList<qint64>());
+    ::kill(pid_t(second.processId()), SIGTERM);
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 1);
+    QCOMPARE(folderState(folder), before);
+
+    ::kill(pid_t(first.processId()), SIGKILL);
+    QVERIFY(first.waitForFinished(20000));
+    QProcess third;
+    third.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    startProgram(third, folder, runtime.path());
+    QVERIFY(third.waitForStarted());
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            return !childrenNamed(third.processId(), "plink").isEmpty() ||
+                   third.state() == QProcess::NotRunning;
+        },
+        30000));
+    QCOMPARE(third.state(), QProcess::Running);
+    ::kill(pid_t(third.processId()), SIGTERM);
+    QVERIFY(third.waitForFinished(20000));
+    QCOMPARE(third.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSignals)
