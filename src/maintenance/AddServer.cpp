@@ -246,8 +246,9 @@ void AddServer::startVerification()
     if (!Servers_.FindFirst(domain))
         return;
     const ServerRecord record = Servers_.current();
-    const CommandLine line = VerificationLine(
-        ResolveSshPort(record), ResolveConnectionPassword(record), ResolveSshHost(record));
+    const CommandLine line =
+        VerificationLine(ResolveSshPort(record), ResolveConnectionPassword(record),
+                         ResolveSshHost(record), record.domain);
     QString reason;
     if (!Runner::instance().startDetached(line, &reason))
         MessageBox::ask(QStringLiteral("The server was saved, but its verification login could "

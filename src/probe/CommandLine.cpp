@@ -11,8 +11,10 @@ const QString RaidTempFileName = QStringLiteral("~karu2.tmp");
 
 QStringList CommandLine::arguments(const QString& passwordFile) const
 {
-    QStringList args{QStringLiteral("-P"), port, QStringLiteral("-pwfile"), passwordFile,
-                     QStringLiteral("root@") + host};
+    QStringList args{QStringLiteral("-P"), port, QStringLiteral("-pwfile"), passwordFile};
+    if (noAntispoof)
+        args << QStringLiteral("-no-antispoof");
+    args << QStringLiteral("root@") + host;
     if (!remoteCommand.isEmpty())
         args << remoteCommand;
     return args;
@@ -106,10 +108,13 @@ CommandLine RaidRecheckLine(const QString& port, const QString& password, const 
     return line;
 }
 
-CommandLine VerificationLine(const QString& port, const QString& password, const QString& host)
+CommandLine VerificationLine(const QString& port, const QString& password, const QString& host,
+                             const QString& domain)
 {
     CommandLine line = plinkLine(port, password, host);
     line.remoteCommand = VerificationCommand;
+    line.noAntispoof = true;
+    line.title = QStringLiteral("Server verification: %1").arg(domain);
     line.windowStyle = WindowStyle::Normal;
     line.wait = false;
     return line;

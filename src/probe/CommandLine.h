@@ -19,12 +19,16 @@ struct CommandLine {
     QString outputFile;    // standard output goes here (working directory); empty: nowhere
     WindowStyle windowStyle = WindowStyle::Hidden;
     bool wait = true;
+    // For a client in a terminal window: no "Press Return to begin session"
+    // prompt after the login (-no-antispoof), and the window's title.
+    bool noAntispoof = false;
+    QString title;
     // Why this line must not run (a domain that cannot name its output file);
     // empty when it may. The runner refuses a line that has one.
     QString problem;
 
     // The client's argument list, the password given as the file passwordFile:
-    // -P port -pwfile passwordFile root@host [remoteCommand]
+    // -P port -pwfile passwordFile [-no-antispoof] root@host [remoteCommand]
     QStringList arguments(const QString& passwordFile) const;
 };
 
@@ -50,5 +54,7 @@ std::optional<QString> outputFileNameProblem(const QString& fileName);
 CommandLine ServerCheckLine(const QString& port, const QString& password, const QString& host,
                             const QString& domain);
 CommandLine RaidRecheckLine(const QString& port, const QString& password, const QString& host);
-CommandLine VerificationLine(const QString& port, const QString& password, const QString& host);
+// In a terminal window titled after domain.
+CommandLine VerificationLine(const QString& port, const QString& password, const QString& host,
+                             const QString& domain);
 CommandLine InteractiveLoginLine(const QString& port, const QString& password, const QString& host);

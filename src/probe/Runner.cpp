@@ -54,6 +54,21 @@ void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
         ::_exit(127);
 }
 
+// vemo-verify: beside the program, in its libexec folder, or on PATH.
+QString terminalHolder()
+{
+    const QString name = QStringLiteral("vemo-verify");
+    if (QCoreApplication::instance()) {
+        const QString dir = QCoreApplication::applicationDirPath();
+        for (const QString& folder : {dir, dir + QStringLiteral("/../libexec/vemo")}) {
+            const QFileInfo candidate(folder + QLatin1Char('/') + name);
+            if (candidate.isFile() && candidate.isExecutable())
+                return candidate.canonicalFilePath();
+        }
+    }
+    return QStandardPaths::findExecutable(name);
+}
+
 } // namespace
 
 struct Runner::Run {
@@ -357,14 +372,21 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
         if (program.isEmpty())
             return fail(QStringLiteral("no terminal window program found (x-terminal-emulator "
                                        "or xterm)"));
-        // -e takes the rest as the command and its arguments, each one word.
-        prefix = {QStringLiteral("-e")};
+        // -T titles the window; -e takes the rest as the command and its
+        // arguments, each one word (both are what Debian asks of every
+        // x-terminal-emulator).
+        prefix = {QStringLiteral("-T"), line.title.isEmpty() ? line.program : line.title,
+                  QStringLiteral("-e")};
         // xterm leaves PuTTY's variables out of what it runs: without PUTTYDIR
         // the client would trust, and store, host keys elsewhere than the checks.
         const QString env = QStandardPaths::findExecutable(QStringLiteral("env"));
         const QString puttyDir = qEnvironmentVariable("PUTTYDIR");
         if (!puttyDir.isEmpty() && !env.isEmpty())
             prefix << env << QStringLiteral("PUTTYDIR=") + puttyDir;
+        // Without a shell, our own small program keeps the window open when
+        // the client fails; without it the window closes with the client.
+        if (const QString holder = terminalHolder(); !holder.isEmpty())
+            prefix << holder;
         prefix << executable;
     }
 

@@ -82,8 +82,8 @@ Workspace::Workspace(Terminal terminal, Folders folders, Client client)
         "  shift\n"
         "done\n"
         "/bin/mv \"$out/plink.args.part\" \"$out/plink.args\"\n";
-    // The terminal: keeps its arguments, runs what follows -e and keeps what
-    // it printed.
+    // The terminal: keeps its arguments, runs what follows -e (after a -T
+    // title) and keeps what it printed.
     const QByteArray term =
         "#!/bin/sh\n"
         "out='" +
@@ -91,6 +91,7 @@ Workspace::Workspace(Terminal terminal, Folders folders, Client client)
         "'\n"
         ": > \"$out/terminal.args\"\n"
         "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out/terminal.args\"; done\n"
+        "[ \"$1\" = -T ] && shift 2\n"
         "[ \"$1\" = -e ] || exit 1\n"
         "shift\n"
         "\"$@\" < /dev/null > \"$out/terminal.out.part\" 2>&1\n"

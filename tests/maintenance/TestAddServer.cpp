@@ -302,14 +302,16 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     QVERIFY(stored[1].serverPassword != plain.toLatin1());
 
     QVERIFY2(workspace_->waitForPlink(), "the verification run did not start plink");
-    QCOMPARE(workspace_->terminalArguments().value(0), QStringLiteral("-e"));
+    QCOMPARE(workspace_->terminalArguments().mid(0, 3),
+             (QStringList{"-T", "Server verification: fresh.org", "-e"}));
     const QStringList args = workspace_->plinkArguments();
-    QCOMPARE(args.size(), 6);
+    QCOMPARE(args.size(), 7);
     QCOMPARE(args[0], QStringLiteral("-P"));
     QCOMPARE(args[1], port);
     QCOMPARE(args[2], QStringLiteral("-pwfile"));
-    QCOMPARE(args[4], QStringLiteral("root@127.0.0.1"));
-    QCOMPARE(args[5], QStringLiteral("echo Server Verified!;sleep 2"));
+    QCOMPARE(args[4], QStringLiteral("-no-antispoof"));
+    QCOMPARE(args[5], QStringLiteral("root@127.0.0.1"));
+    QCOMPARE(args[6], QStringLiteral("echo Server Verified!;sleep 2"));
     QVERIFY(!args.join(u' ').contains(plain));
     QCOMPARE(workspace_->plinkPasswordFile(), plain.toUtf8() + '\n');
 }
@@ -520,7 +522,7 @@ void TestAddServer::verificationUsesResolvedParameters()
     QVERIFY(workspace_->waitForPlink());
     const QStringList args = workspace_->plinkArguments();
     QCOMPARE(args.value(1), usedPort);
-    QCOMPARE(args.value(4), target);
+    QCOMPARE(args.value(5), target);
     QCOMPARE(workspace_->plinkPasswordFile(), usedPassword.toUtf8() + '\n');
 }
 

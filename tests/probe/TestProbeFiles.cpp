@@ -102,8 +102,10 @@ void TestProbeFiles::commandLines_data()
         << RaidRecheckLine("2222", "s3cret", "host.example.net") << "plink"
         << head + QStringList{"cat /proc/mdstat"} << "~karu2.tmp" << false << true;
     QTest::newRow("verification run")
-        << VerificationLine("2222", "s3cret", "host.example.net") << "plink"
-        << head + QStringList{"echo Server Verified!;sleep 2"} << "" << true << false;
+        << VerificationLine("2222", "s3cret", "host.example.net", "example.org") << "plink"
+        << head.mid(0, 4) + QStringList{"-no-antispoof", "root@host.example.net",
+                                        "echo Server Verified!;sleep 2"}
+        << "" << true << false;
     QTest::newRow("interactive login") << InteractiveLoginLine("2222", "s3cret", "host.example.net")
                                        << "putty" << head << "" << true << false;
 }

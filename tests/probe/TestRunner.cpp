@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <sys/inotify.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -121,15 +122,15 @@ void writeRecorder(const QString& path, const QString& recordDir)
                               "               'puttydir': os.environ.get('PUTTYDIR')}, f)\n");
 }
 
-// A stand-in terminal that runs what follows -e as xterm does: without the
-// PUTTY... variables of its own environment.
+// A stand-in terminal that runs what follows -T title -e as xterm does:
+// without the PUTTY... variables of its own environment.
 void writeTerminal(const QString& path)
 {
     writeExecutable(path,
                     "#!/usr/bin/python3\n"
                     "import os, sys\n"
-                    "args = sys.argv[1:]\n"
-                    "if args[:1] != ['-e']:\n"
+                    "args = sys.argv[3:]\n"
+                    "if sys.argv[1:2] != ['-T'] or args[:1] != ['-e']:\n"
                     "    sys.exit(1)\n"
                     "env = {k: v for k, v in os.environ.items() if not k.startswith('PUTTY')}\n"
                     "os.execve(args[1], args[1:], env)\n");
@@ -185,6 +186,8 @@ private slots:
     void detachedStarts();
     void detachedConsoleWithoutTerminal();
     void terminalKeepsTheHostKeyFolder();
+    void verificationTerminalHoldsOnlyOnFailure_data();
+    void verificationTerminalHoldsOnlyOnFailure();
     void shutdownEndsClientsAndClearsUp();
 
 private:
@@ -688,20 +691,23 @@ void TestRunner::detachedStarts()
 
     // The console client goes into a terminal window: xterm when there is no
     // x-terminal-emulator, the desktop's choice when there is one.
-    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 3", "h"), &reason));
+    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 3", "h", "h.example"),
+                                             &reason));
     record = waitForRecord(records + "/xterm.json");
     args = toStringList(record["args"]);
-    QCOMPARE(args.size(), 8);
-    QCOMPARE(args.mid(0, 2), (QStringList{"-e", bin + "/plink"}));
-    QCOMPARE(args[7], VerificationCommand);
+    QCOMPARE(args.size(), 11);
+    QCOMPARE(args.mid(0, 4),
+             (QStringList{"-T", "Server verification: h.example", "-e", bin + "/plink"}));
+    QCOMPARE(args[10], VerificationCommand);
     QCOMPARE(record["pw"].toString(), QStringLiteral("pw 3\n"));
-    const QString plinkPasswordFile = args[5];
+    const QString plinkPasswordFile = args[8];
     QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(plinkPasswordFile); }, 10000));
 
     writeRecorder(bin + "/x-terminal-emulator", records);
-    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 4", "h"), &reason));
+    QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 4", "h", "h.example"),
+                                             &reason));
     record = waitForRecord(records + "/x-terminal-emulator.json");
-    QCOMPARE(toStringList(record["args"]).mid(0, 2), (QStringList{"-e", bin + "/plink"}));
+    QCOMPARE(toStringList(record["args"]).mid(2, 2), (QStringList{"-e", bin + "/plink"}));
     QCOMPARE(record["pw"].toString(), QStringLiteral("pw 4\n"));
 }
 
@@ -714,7 +720,8 @@ void TestRunner::detachedConsoleWithoutTerminal()
     const QString before = Runner::instance().passwordFolder();
     const int filesBefore = before.isEmpty() ? 0 : int(QDir(before).entryList(QDir::Files).size());
     QString reason;
-    QVERIFY(!Runner::instance().startDetached(VerificationLine("22", "pw", "h"), &reason));
+    QVERIFY(
+        !Runner::instance().startDetached(VerificationLine("22", "pw", "h", "h.example"), &reason));
     QVERIFY2(reason.contains("terminal"), qPrintable(reason));
     const QString after = Runner::instance().passwordFolder();
     QCOMPARE(after.isEmpty() ? 0 : int(QDir(after).entryList(QDir::Files).size()), filesBefore);
@@ -734,14 +741,82 @@ void TestRunner::terminalKeepsTheHostKeyFolder()
 
     // The verification client trusts and stores host keys where the checks look.
     QString reason;
-    QVERIFY2(Runner::instance().startDetached(VerificationLine("2222", "pw 5", "h"), &reason),
+    QVERIFY2(Runner::instance().startDetached(VerificationLine("2222", "pw 5", "h", "h.example"),
+                                              &reason),
              qPrintable(reason));
     const QJsonObject record = waitForRecord(records + "/plink.json");
     QCOMPARE(record["puttydir"].toString(), puttyDir);
     const QStringList args = toStringList(record["args"]);
-    QCOMPARE(args.size(), 6);
-    QCOMPARE(args[5], VerificationCommand);
+    QCOMPARE(args.size(), 7);
+    QCOMPARE(args[6], VerificationCommand);
     QCOMPARE(record["pw"].toString(), QStringLiteral("pw 5\n"));
+}
+
+void TestRunner::verificationTerminalHoldsOnlyOnFailure_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::newRow("verified") << int(FixtureMode::Normal);
+    QTest::newRow("refused login") << int(FixtureMode::RefuseLogin);
+}
+
+void TestRunner::verificationTerminalHoldsOnlyOnFailure()
+{
+    QFETCH(int, mode);
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode(mode)});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    // A recording terminal, the real plink and our holder program on PATH.
+    const QString bin = servers_->home() + "/bin";
+    const QString records = servers_->home() + "/records";
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
+    writeRecorder(bin + "/xterm", records);
+    QVERIFY(QFile::link(QStandardPaths::findExecutable("plink"), bin + "/plink"));
+    QVERIFY(QFile::link(VEMO_VERIFY_EXECUTABLE, bin + "/vemo-verify"));
+    qputenv("PATH", QFile::encodeName(bin));
+    Runner::instance().setDetachedPasswordGrace(120s);
+
+    QString reason;
+    QVERIFY2(Runner::instance().startDetached(
+                 VerificationLine(s.portText(), s.password(), s.host(), "verify.example"), &reason),
+             qPrintable(reason));
+    const QStringList args = toStringList(waitForRecord(records + "/xterm.json")["args"]);
+    QCOMPARE(args.mid(0, 5), (QStringList{"-T", "Server verification: verify.example", "-e",
+                                          bin + "/vemo-verify", bin + "/plink"}));
+    QCOMPARE(args.mid(5), (QStringList{"-P", s.portText(), "-pwfile", args.value(8),
+                                       "-no-antispoof", "root@127.0.0.1", VerificationCommand}));
+
+    // What the terminal runs, with this test at its keyboard.
+    QProcess terminal;
+    terminal.setProcessChannelMode(QProcess::MergedChannels);
+    terminal.start(args[3], args.mid(4));
+    QVERIFY(terminal.waitForStarted());
+    QByteArray shown;
+    if (FixtureMode(mode) == FixtureMode::Normal) {
+        // It closes by itself; nobody presses Enter.
+        QVERIFY(terminal.waitForFinished(30000));
+        shown = terminal.readAll();
+        QCOMPARE(terminal.exitCode(), 0);
+        QVERIFY2(shown.contains("Server Verified!") && !shown.contains("failed"),
+                 shown.constData());
+        return;
+    }
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            shown += terminal.readAll();
+            return shown.contains("Press Enter") || terminal.state() == QProcess::NotRunning;
+        },
+        30000));
+    QVERIFY2(shown.contains("Access denied") &&
+                 shown.contains("\nThe verification failed (plink exited with code 1). Press "
+                                "Enter to close this window.\n"),
+             shown.constData());
+    // It waits for the keyboard: in read(2) on its standard input.
+    const QByteArray readingInput = QByteArray::number(SYS_read) + " 0x0 ";
+    QVERIFY(QTest::qWaitFor(
+        [&] { return readProc(terminal.processId(), "syscall").startsWith(readingInput); }, 10000));
+    QCOMPARE(terminal.state(), QProcess::Running);
+    terminal.write("\n");
+    QVERIFY(terminal.waitForFinished(10000));
+    QCOMPARE(terminal.exitCode(), 1);
 }
 
 void TestRunner::shutdownEndsClientsAndClearsUp()
