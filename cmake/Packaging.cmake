@@ -33,6 +33,8 @@ configure_file(${VEMO_PACKAGING_DIR}/${VEMO_APP_ID}.metainfo.xml
   ${VEMO_GENERATED_DIR}/${VEMO_APP_ID}.metainfo.xml @ONLY)
 
 install(TARGETS ${VEMO_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The verification terminal's helper; the runner looks for it in ../libexec/vemo.
+install(TARGETS vemo-verify RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/vemo)
 install(FILES ${VEMO_PACKAGING_DIR}/${VEMO_APP_ID}.desktop
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${VEMO_GENERATED_DIR}/${VEMO_APP_ID}.metainfo.xml

@@ -47,6 +47,7 @@ for f in "${expect[@]}"; do
   [ -s "$usr/$f" ] || fail "missing: /usr/$f"
 done
 for p in "${programs[@]}"; do [ -x "$usr/bin/$p" ] || fail "not executable: /usr/bin/$p"; done
+[ -x "$usr/libexec/vemo/vemo-verify" ] || fail "not executable: /usr/libexec/vemo/vemo-verify"
 for m in "${manuals[@]}"; do gzip -t "$usr/share/man/man1/$m.gz" || fail "bad gzip: $m.gz"; done
 # Each PNG is the size its folder names (width and height from the IHDR chunk).
 for s in "${sizes[@]}"; do
