@@ -7,27 +7,6 @@
 #include <QTest>
 #include <sqlite3.h>
 
-QByteArray scrambledForm(const QString& plain)
-{
-    QByteArray codes = plain.toLatin1();
-    const auto key = static_cast<char>(codes.size());
-    for (char& c : codes)
-        c = static_cast<char>(c ^ key);
-    return codes;
-}
-
-ServerRecord serverRecord(const QString& domain, const QString& host, const QString& port,
-                          const QString& plain, const QString& raid)
-{
-    ServerRecord record;
-    record.domain = domain;
-    record.serverHost = host;
-    record.sshPort = port;
-    record.serverPassword = scrambledForm(plain);
-    record.raidStatus = raid;
-    return record;
-}
-
 QStringList tabOrder(QWidget* first, int count)
 {
     QStringList names;
@@ -42,110 +21,20 @@ QStringList tabOrder(QWidget* first, int count)
     return names;
 }
 
-Workspace::Workspace(Terminal terminal, Folders folders, Client client)
+Workspace::Workspace(Terminal terminal, Sandbox* shared, Client client)
+    : own_(shared ? nullptr : std::make_unique<Sandbox>()), sandbox_(shared ? *shared : *own_),
+      terminal_(terminal == Terminal::Present)
 {
-    for (const QTemporaryDir* dir : {&home_, &puttyDir_, &work_, &bin_, &record_}) {
-        if (!dir->isValid())
-            error_ = QStringLiteral("cannot create a temporary folder");
-    }
-    if (!ok())
-        return;
-    previousPath_ = qgetenv("PATH");
-    terminal_ = terminal == Terminal::Present;
-    // With no terminal the stand-ins' folder is all there is on PATH.
-    qputenv("PATH", terminal == Terminal::Present
-                        ? QFile::encodeName(bin_.path()) + ':' + previousPath_
-                        : QFile::encodeName(bin_.path()));
-    if (folders == Folders::Own) {
-        restoreFolders_ = true;
-        previousHome_ = qgetenv("HOME");
-        previousPuttyDir_ = qgetenv("PUTTYDIR");
-        qputenv("HOME", QFile::encodeName(home_.path()));
-        qputenv("PUTTYDIR", QFile::encodeName(puttyDir_.path()));
-        previousDir_ = QDir::currentPath();
-        QDir::setCurrent(work_.path());
-    }
-    serversFile_ = QDir::current().filePath(QStringLiteral("Servers.mdb"));
-
-    const QByteArray record = QFile::encodeName(record_.path());
-    // plink: keeps its arguments and the password file's content, then ends;
-    // nothing is ever contacted.
-    const QByteArray plink =
-        "#!/bin/sh\n"
-        "out='" +
-        record +
-        "'\n"
-        ": > \"$out/plink.args.part\"\n"
-        "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out/plink.args.part\"; done\n"
-        "while [ $# -gt 0 ]; do\n"
-        "  if [ \"$1\" = -pwfile ]; then /bin/cat \"$2\" > \"$out/plink.pw\"; fi\n"
-        "  shift\n"
-        "done\n"
-        "/bin/mv \"$out/plink.args.part\" \"$out/plink.args\"\n";
-    // The terminal: keeps its arguments, runs what follows -e (after a -T
-    // title) and keeps what it printed.
-    const QByteArray term =
-        "#!/bin/sh\n"
-        "out='" +
-        record +
-        "'\n"
-        ": > \"$out/terminal.args\"\n"
-        "for a in \"$@\"; do printf '%s\\n' \"$a\" >> \"$out/terminal.args\"; done\n"
-        "[ \"$1\" = -T ] && shift 2\n"
-        "[ \"$1\" = -e ] || exit 1\n"
-        "shift\n"
-        "\"$@\" < /dev/null > \"$out/terminal.out.part\" 2>&1\n"
-        "/bin/mv \"$out/terminal.out.part\" \"$out/terminal.out\"\n";
-    if (client == Client::StandIn && !writeScript(QStringLiteral("plink"), plink))
-        return;
-    if (terminal == Terminal::Present) {
-        writeScript(QStringLiteral("x-terminal-emulator"), term);
-        writeScript(QStringLiteral("xterm"), term);
-    }
-}
-
-Workspace::~Workspace()
-{
-    if (!previousPath_.isNull())
-        qputenv("PATH", previousPath_);
-    if (!restoreFolders_)
-        return;
-    QDir::setCurrent(previousDir_);
-    qputenv("HOME", previousHome_);
-    qputenv("PUTTYDIR", previousPuttyDir_);
-}
-
-bool Workspace::writeScript(const QString& name, const QByteArray& body)
-{
-    QFile file(bin_.filePath(name));
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size()) {
-        error_ = QStringLiteral("cannot write the stand-in ") + name;
-        return false;
-    }
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return true;
+    if (client == Client::StandIn)
+        sandbox_.addRecorder(QStringLiteral("plink"));
+    if (terminal_)
+        sandbox_.addTerminal(QStringLiteral("x-terminal-emulator"));
+    sandbox_.setPath(terminal_ ? Sandbox::Path::StandInsFirst : Sandbox::Path::StandInsOnly);
 }
 
 QString Workspace::serversFile() const
 {
-    return serversFile_;
-}
-
-bool Workspace::seed(const QList<ServerRecord>& records)
-{
-    Servers view(serversFile());
-    if (!view.openStatus().ok())
-        return false;
-    for (const ServerRecord& record : records) {
-        view.AddNew();
-        ServerRecord& buffer = view.buffer();
-        buffer = record;
-        buffer.id = 0;
-        if (!view.Update().ok())
-            return false;
-    }
-    return true;
+    return sandbox_.workDir() + QStringLiteral("/Servers.mdb");
 }
 
 std::optional<QList<ServerRecord>> Workspace::stored() const
@@ -192,69 +81,31 @@ QByteArray Workspace::fileBytes() const
 
 bool Workspace::waitForPlink(int timeoutMs) const
 {
-    const QString done = record_.filePath(QStringLiteral("plink.args"));
-    const QString terminalDone = record_.filePath(QStringLiteral("terminal.out"));
-    return QTest::qWaitFor(
-        [&] { return QFile::exists(done) && (!terminal_ || QFile::exists(terminalDone)); },
-        timeoutMs);
+    return sandbox_.waitForCalls(QStringLiteral("plink"), 1, timeoutMs) &&
+           (!terminal_ || waitForTerminal(timeoutMs));
 }
-
-namespace
-{
-
-QByteArray readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList argumentLines(const QString& path)
-{
-    QStringList lines = QString::fromUtf8(readAll(path)).split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-} // namespace
 
 QStringList Workspace::plinkArguments() const
 {
-    return argumentLines(record_.filePath(QStringLiteral("plink.args")));
-}
-
-bool Workspace::waitForTerminal(int timeoutMs) const
-{
-    const QString done = record_.filePath(QStringLiteral("terminal.out"));
-    return QTest::qWaitFor([&] { return QFile::exists(done); }, timeoutMs);
-}
-
-QByteArray Workspace::terminalOutput() const
-{
-    return readAll(record_.filePath(QStringLiteral("terminal.out")));
+    return sandbox_.calls(QStringLiteral("plink")).value(0).args;
 }
 
 QByteArray Workspace::plinkPasswordFile() const
 {
-    return readAll(record_.filePath(QStringLiteral("plink.pw")));
+    return sandbox_.calls(QStringLiteral("plink")).value(0).password.value_or(QString()).toUtf8();
 }
 
 QStringList Workspace::terminalArguments() const
 {
-    return argumentLines(record_.filePath(QStringLiteral("terminal.args")));
+    return sandbox_.calls(QStringLiteral("x-terminal-emulator")).value(0).args;
 }
 
-MessageLog::MessageLog()
+bool Workspace::waitForTerminal(int timeoutMs) const
 {
-    previous_ = MessageBox::setHandler([this](const MessageBox::Request& request) {
-        requests_.append(request);
-        if (!answers_.isEmpty())
-            return answers_.takeFirst();
-        return int(MessageBox::Ok);
-    });
+    return sandbox_.waitForCalls(QStringLiteral("x-terminal-emulator"), 1, timeoutMs);
 }
 
-MessageLog::~MessageLog()
+QByteArray Workspace::terminalOutput() const
 {
-    MessageBox::setHandler(previous_);
+    return sandbox_.calls(QStringLiteral("x-terminal-emulator")).value(0).output.toUtf8();
 }

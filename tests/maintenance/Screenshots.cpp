@@ -3,8 +3,7 @@
 
 #include "maintenance/AddServer.h"
 #include "maintenance/ServerMain.h"
-#include "store/Passwords.h"
-#include "store/Servers.h"
+#include "support/ServerRecords.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,27 +16,6 @@
 
 namespace
 {
-
-bool seed(const QString& fileName)
-{
-    Servers view(fileName);
-    const struct {
-        const char *domain, *host, *port;
-    } servers[] = {{"mail.quillfern.test", "127.0.0.1", "2222"},
-                   {"backup.quillfern.test", "", ""},
-                   {"db1.quillfern.test", "127.0.0.2", "22"},
-                   {"web.quillfern.test", "", "2200"}};
-    for (const auto& server : servers) {
-        view.AddNew();
-        view.buffer().domain = QString::fromLatin1(server.domain);
-        view.buffer().serverHost = QString::fromLatin1(server.host);
-        view.buffer().sshPort = QString::fromLatin1(server.port);
-        view.buffer().serverPassword = ScramblePassword("sample");
-        if (!view.Update().ok())
-            return false;
-    }
-    return true;
-}
 
 bool save(QWidget& widget, const QString& path)
 {
@@ -60,7 +38,11 @@ int main(int argc, char* argv[])
     }
     const QString out = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     QTemporaryDir work;
-    if (!work.isValid() || !QDir::setCurrent(work.path()) || !seed(QStringLiteral("Servers.mdb")))
+    if (!work.isValid() || !QDir::setCurrent(work.path()) ||
+        !addServers({serverRecord("mail.quillfern.test", "127.0.0.1", "2222", "sample"),
+                     serverRecord("backup.quillfern.test", "", "", "sample"),
+                     serverRecord("db1.quillfern.test", "127.0.0.2", "22", "sample"),
+                     serverRecord("web.quillfern.test", "", "2200", "sample")}))
         return 1;
 
     ServerMain window;

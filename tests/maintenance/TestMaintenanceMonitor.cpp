@@ -56,7 +56,7 @@ void TestMaintenanceMonitor::init()
     env_ = std::make_unique<FixtureServers>(); // HOME, PUTTYDIR, working folder
     QVERIFY2(env_->ok(), qPrintable(env_->error()));
     // Only a stand-in terminal around the real plink.
-    workspace_ = std::make_unique<Workspace>(Workspace::Terminal::Present, Workspace::Folders::Kept,
+    workspace_ = std::make_unique<Workspace>(Workspace::Terminal::Present, &env_->sandbox(),
                                              Workspace::Client::Real);
     QVERIFY2(workspace_->ok(), qPrintable(workspace_->error()));
     messages_ = std::make_unique<MessageLog>();

@@ -1,7 +1,6 @@
 #include "support/FixtureServers.h"
 
-#include "store/Passwords.h"
-#include "store/Servers.h"
+#include "support/ServerRecords.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -35,6 +34,8 @@ QString modeName(FixtureMode mode)
         return QStringLiteral("refuse");
     case FixtureMode::Slow:
         return QStringLiteral("slow");
+    case FixtureMode::Held:
+        return QStringLiteral("held");
     case FixtureMode::Hung:
         return QStringLiteral("hung");
     case FixtureMode::CrOutput:
@@ -43,19 +44,24 @@ QString modeName(FixtureMode mode)
     return QStringLiteral("normal");
 }
 
-std::optional<QByteArray> takeEnv(const char* name)
+// One RSA host key for every server of this test process: made once, removed
+// at exit. Empty when it could not be made.
+QString sharedHostKey()
 {
-    if (!qEnvironmentVariableIsSet(name))
-        return std::nullopt;
-    return qgetenv(name);
-}
-
-void restoreEnv(const char* name, const std::optional<QByteArray>& value)
-{
-    if (value)
-        qputenv(name, *value);
-    else
-        qunsetenv(name);
+    static QTemporaryDir folder;
+    static const QString file = [] {
+        const QString path = folder.filePath(QStringLiteral("host_key"));
+        QProcess maker;
+        maker.setProcessChannelMode(QProcess::ForwardedChannels);
+        maker.start(Python, {serverScript(), QStringLiteral("--make-key"), path});
+        if (folder.isValid() && maker.waitForFinished(ReadyTimeoutMs) && maker.exitCode() == 0 &&
+            QFile::exists(path))
+            return path;
+        maker.kill();
+        maker.waitForFinished();
+        return QString();
+    }();
+    return file;
 }
 
 } // namespace
@@ -99,31 +105,28 @@ void FixtureServer::removeFile(const QString& name)
     QFile::remove(folder_ + QLatin1Char('/') + name);
 }
 
+int FixtureServer::heldCount() const
+{
+    QFile file(folder_ + QStringLiteral("/held"));
+    return file.open(QIODevice::ReadOnly) ? int(file.readAll().count('\n')) : 0;
+}
+
+void FixtureServer::release()
+{
+    writeFile(QStringLiteral("release"), {});
+}
+
 ServerRecord FixtureServer::record(const QString& domain, const QString& raidStatus) const
 {
-    ServerRecord record;
-    record.domain = domain;
-    record.serverHost = host();
-    record.sshPort = portText();
-    record.serverPassword = ScramblePassword(passwordToCodePage(options_.password));
-    record.raidStatus = raidStatus;
-    return record;
+    return serverRecord(domain, host(), portText(), options_.password, raidStatus);
 }
 
 // ---- FixtureServers
 
 FixtureServers::FixtureServers()
 {
-    if (!home_.isValid() || !puttyDir_.isValid() || !workDir_.isValid() || !data_.isValid()) {
+    if (!sandbox_.ok() || !data_.isValid())
         error_ = QStringLiteral("cannot create the temporary folders");
-        return;
-    }
-    previousHome_ = takeEnv("HOME");
-    previousPuttyDir_ = takeEnv("PUTTYDIR");
-    qputenv("HOME", QFile::encodeName(home_.path()));
-    qputenv("PUTTYDIR", QFile::encodeName(puttyDir_.path()));
-    previousDir_ = QDir::currentPath();
-    QDir::setCurrent(workDir_.path());
     writeHostKeys();
 }
 
@@ -131,35 +134,17 @@ FixtureServers::~FixtureServers()
 {
     for (auto& server : servers_)
         stop(*server);
-    if (!previousDir_.isEmpty()) {
-        QDir::setCurrent(previousDir_);
-        restoreEnv("HOME", previousHome_);
-        restoreEnv("PUTTYDIR", previousPuttyDir_);
-    }
-}
-
-bool FixtureServers::ensureHostKey()
-{
-    if (!hostKeyFile_.isEmpty())
-        return true;
-    const QString file = data_.filePath(QStringLiteral("host_key"));
-    QProcess maker;
-    maker.setProcessChannelMode(QProcess::ForwardedChannels);
-    maker.start(Python, {serverScript(), QStringLiteral("--make-key"), file});
-    if (!maker.waitForFinished(ReadyTimeoutMs) || maker.exitCode() != 0 || !QFile::exists(file)) {
-        maker.kill();
-        maker.waitForFinished();
-        error_ = QStringLiteral("cannot make the fixture host key with ") + Python;
-        return false;
-    }
-    hostKeyFile_ = file;
-    return true;
 }
 
 bool FixtureServers::launch(FixtureServer& server)
 {
-    if (!ok() || !ensureHostKey())
+    if (!ok())
         return false;
+    const QString hostKey = sharedHostKey();
+    if (hostKey.isEmpty()) {
+        error_ = QStringLiteral("cannot make the fixture host key with ") + Python;
+        return false;
+    }
     const int index = int(servers_.size());
     server.folder_ = data_.filePath(QStringLiteral("server-%1").arg(index));
     if (!QDir().mkpath(server.folder_)) {
@@ -180,7 +165,7 @@ bool FixtureServers::launch(FixtureServer& server)
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->start(Python, {serverScript(), QStringLiteral("--folder"), server.folder_,
-                            QStringLiteral("--host-key"), hostKeyFile_, QStringLiteral("--mode"),
+                            QStringLiteral("--host-key"), hostKey, QStringLiteral("--mode"),
                             modeName(server.options_.mode), QStringLiteral("--delay"),
                             QString::number(server.options_.delay.count() / 1000.0)});
     return true;
@@ -215,6 +200,15 @@ bool FixtureServers::awaitReady(FixtureServer& server)
 FixtureServer& FixtureServers::start(const FixtureOptions& options)
 {
     return *startMany(1, options).front();
+}
+
+FixtureServer& FixtureServers::start(const QString& domain, const FixtureOptions& options,
+                                     const QString& raidStatus)
+{
+    FixtureServer& server = start(options);
+    if (ok() && !addToServersFile(server, domain, raidStatus))
+        error_ = QStringLiteral("cannot add the record of ") + domain;
+    return server;
 }
 
 std::vector<FixtureServer*> FixtureServers::startMany(int count, const FixtureOptions& options)
@@ -257,31 +251,26 @@ void FixtureServers::stop(FixtureServer& server)
 
 int FixtureServers::closedPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0)
-        return 0;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
+    // Bound and never listening: a connection to it is refused, and the socket
+    // stays open until the process ends.
+    static const int port = [] {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return 0;
+        return int(ntohs(address.sin_port));
+    }();
     return port;
 }
 
 bool FixtureServers::addToServersFile(const FixtureServer& server, const QString& domain,
                                       const QString& raidStatus, const QString& fileName)
 {
-    Servers view(fileName);
-    if (!view.openStatus().ok() || !view.AddNew().ok())
-        return false;
-    const qint64 id = view.buffer().id;
-    view.buffer() = server.record(domain, raidStatus);
-    view.buffer().id = id;
-    return view.Update().ok();
+    return addServers({server.record(domain, raidStatus)}, fileName);
 }
 
 void FixtureServers::trust(FixtureServer& server, bool trusted)
@@ -292,9 +281,9 @@ void FixtureServers::trust(FixtureServer& server, bool trusted)
 
 void FixtureServers::writeHostKeys()
 {
-    if (!puttyDir_.isValid())
+    if (!sandbox_.ok())
         return;
-    QFile file(puttyDir_.filePath(QStringLiteral("sshhostkeys")));
+    QFile file(sandbox_.puttyDir() + QStringLiteral("/sshhostkeys"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
     for (const auto& server : servers_) {

@@ -5,22 +5,23 @@
 //     FixtureServers servers;              // private HOME, PUTTYDIR, working folder
 //     QVERIFY2(servers.ok(), qPrintable(servers.error()));
 //     FixtureServer& s = servers.start();  // or start(FixtureOptions{...})
+//     FixtureServer& t = servers.start("example.net", options); // with its record
 //     s.setUptime(123456);                 // the files the probe command reads
 //     s.setMdstat("Personalities : [raid1]\n");
 //     s.setBackupReport("0\n", "2026-12-08 03:00\n");
 //     servers.addToServersFile(s, "example.org");   // a Servers.mdb record
 //     ... run plink against 127.0.0.1, s.port(), password s.password() ...
 //
-// The constructor makes a temporary HOME, a temporary PUTTYDIR whose
-// sshhostkeys file trusts every server started with trustHostKey, and a
-// temporary working folder that becomes the current directory. Each server is
+// The constructor makes a Sandbox (support/Sandbox.h) whose PUTTYDIR's
+// sshhostkeys file trusts every server started with trustHostKey. Each server is
 // tests/fixtures/ssh_fixture_server.py on a free 127.0.0.1 port with a folder
 // of its own for uptime, mdstat, backupreport and backupreport.success.
-// The destructor stops every server, restores the environment and the
-// previous current directory and removes the temporary folders.
+// All servers of a test process share one RSA host key. The destructor stops
+// every server and then the sandbox goes.
 // Only loopback addresses are ever used.
 
 #include "store/ServerRecord.h"
+#include "support/Sandbox.h"
 
 #include <QByteArray>
 #include <QString>
@@ -36,6 +37,7 @@ enum class FixtureMode {
     Normal,
     RefuseLogin, // every login is refused ("Access denied")
     Slow,        // waits FixtureOptions::delay before it sends the command's output
+    Held,        // holds every command's output until release()
     Hung,        // accepts the TCP connection and never speaks
     CrOutput,    // sends every LF of the command's output as CR LF
 };
@@ -70,6 +72,11 @@ public:
     // Removes one of uptime, mdstat, backupreport, backupreport.success.
     void removeFile(const QString& name);
 
+    // Held: how many commands arrived so far; release() lets them, and every
+    // later one, answer.
+    int heldCount() const;
+    void release();
+
     // A record that connects to this server: host 127.0.0.1, its port, its
     // password scrambled as the store keeps it.
     ServerRecord record(const QString& domain, const QString& raidStatus = {}) const;
@@ -100,13 +107,17 @@ public:
     // Starts one server and waits until it listens. On failure ok() turns
     // false and the returned server has port 0.
     FixtureServer& start(const FixtureOptions& options = {});
+    // ... and adds its record to Servers.mdb in the working folder.
+    FixtureServer& start(const QString& domain, const FixtureOptions& options = {},
+                         const QString& raidStatus = {});
     // Starts count servers side by side, faster than one after another.
     std::vector<FixtureServer*> startMany(int count, const FixtureOptions& options = {});
 
     // Stops one server now; its port is then closed.
     void stop(FixtureServer& server);
 
-    // A loopback port with nothing listening on it.
+    // A loopback port that refuses connections: bound for the whole test
+    // process and never listening, so no other server can take it.
     static int closedPort();
 
     // Writes the server's record into a Servers.mdb (default: in the working folder).
@@ -117,20 +128,18 @@ public:
     // Rewrites PUTTYDIR/sshhostkeys from the servers that are trusted now.
     void trust(FixtureServer& server, bool trusted);
 
-    QString home() const { return home_.path(); }
-    QString puttyDir() const { return puttyDir_.path(); }
-    QString workDir() const { return workDir_.path(); }
+    Sandbox& sandbox() { return sandbox_; }
+    QString home() const { return sandbox_.home(); }
+    QString puttyDir() const { return sandbox_.puttyDir(); }
+    QString workDir() const { return sandbox_.workDir(); }
 
 private:
-    bool ensureHostKey();
     bool launch(FixtureServer& server);
     bool awaitReady(FixtureServer& server);
     void writeHostKeys();
 
-    QTemporaryDir home_, puttyDir_, workDir_, data_;
-    QString hostKeyFile_;
-    QString previousDir_;
-    std::optional<QByteArray> previousHome_, previousPuttyDir_;
+    Sandbox sandbox_;
+    QTemporaryDir data_;
     std::vector<std::unique_ptr<FixtureServer>> servers_;
     QString error_;
 };
