@@ -1,4 +1,5 @@
 #include "support/FixtureServers.h"
+#include "support/Processes.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,31 +14,6 @@ using namespace std::chrono_literals;
 
 namespace
 {
-
-QByteArray procEntry(qint64 pid, const char* entry)
-{
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(entry)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The running (not zombie) children of pid named name.
-QList<qint64> childrenNamed(qint64 parent, const QByteArray& name)
-{
-    QList<qint64> found;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        const QByteArray stat = procEntry(pid, "stat");
-        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 2 || fields[0] == "Z" || fields[1].toLongLong() != parent)
-            continue;
-        if (procEntry(pid, "comm").trimmed() == name)
-            found << pid;
-    }
-    return found;
-}
 
 // Starts the program in folder, its password folders under runtime.
 void startProgram(QProcess& program, const QString& folder, const QString& runtime)
@@ -67,12 +43,6 @@ QStringList folderState(const QString& folder)
                      .arg(st.st_ino);
     }
     return state;
-}
-
-bool isRunning(qint64 pid)
-{
-    const QByteArray stat = procEntry(pid, "stat");
-    return !stat.isEmpty() && stat.mid(stat.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 } // namespace
@@ -120,7 +90,7 @@ void TestSignals::terminationEndsClientsAndRemovesPasswords()
     QList<qint64> clients;
     QVERIFY(QTest::qWaitFor(
         [&] {
-            clients = childrenNamed(pid, "plink");
+            clients = childProcesses(pid, "plink");
             return !clients.isEmpty() || program.state() == QProcess::NotRunning;
         },
         30000));
@@ -159,7 +129,7 @@ void TestSignals::oneCopyPerFolder()
     startProgram(first, folder, runtime.path());
     QVERIFY(first.waitForStarted());
     // Its check runs: it holds the folder and has its temp file there.
-    QVERIFY(QTest::qWaitFor([&] { return !childrenNamed(first.processId(), "plink").isEmpty(); },
+    QVERIFY(QTest::qWaitFor([&] { return !childProcesses(first.processId(), "plink").isEmpty(); },
                             30000));
     const QStringList before = folderState(folder);
     QVERIFY(before.filter("~karu~hung.example.tmp").size() == 1);
@@ -172,7 +142,7 @@ void TestSignals::oneCopyPerFolder()
         [&] {
             said += second.readAllStandardError();
             return said.contains("already running") ||
-                   !childrenNamed(second.processId(), "plink").isEmpty() ||
+                   !childProcesses(second.processId(), "plink").isEmpty() ||
                    second.state() == QProcess::NotRunning;
         },
         30000));
@@ -183,7 +153,7 @@ void TestSignals::oneCopyPerFolder()
              said.constData());
     // Its message box waits for an answer; a SIGTERM closes it like the OK button.
     QCOMPARE(second.state(), QProcess::Running);
-    QCOMPARE(childrenNamed(second.processId(), "plink"), QList<qint64>());
+    QCOMPARE(childProcesses(second.processId(), "plink"), QList<qint64>());
     ::kill(pid_t(second.processId()), SIGTERM);
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitStatus(), QProcess::NormalExit);
@@ -198,7 +168,7 @@ void TestSignals::oneCopyPerFolder()
     QVERIFY(third.waitForStarted());
     QVERIFY(QTest::qWaitFor(
         [&] {
-            return !childrenNamed(third.processId(), "plink").isEmpty() ||
+            return !childProcesses(third.processId(), "plink").isEmpty() ||
                    third.state() == QProcess::NotRunning;
         },
         30000));

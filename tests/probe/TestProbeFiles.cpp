@@ -4,27 +4,18 @@
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
+#include "support/Processes.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
 {
 
 const QString PasswordFile = QStringLiteral("/run/vemo-pw-x/pw-1");
-
-int modeOf(const QString& path)
-{
-    struct stat st {
-    };
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return -1;
-    return int(st.st_mode & 07777);
-}
 
 void writeBytes(const QString& name, const QByteArray& bytes)
 {
@@ -300,10 +291,14 @@ void TestProbeFiles::passwordFiles()
 
 void TestProbeFiles::staleFoldersOfDeadRunsGo()
 {
+    // The id of a process that ran and is gone (reaped) now.
     QProcess ended;
-    ended.start("/bin/true");
+    ended.start("/bin/sleep", {"60"});
+    QVERIFY(ended.waitForStarted());
+    const qint64 deadPid = ended.processId();
+    ended.kill();
     QVERIFY(ended.waitForFinished());
-    const qint64 deadPid = ended.processId() ? ended.processId() : 0;
+    QVERIFY(deadPid > 0 && ::kill(pid_t(deadPid), 0) != 0);
     QProcess alive;
     alive.start("/bin/sleep", {"60"});
     QVERIFY(alive.waitForStarted());
@@ -327,8 +322,7 @@ void TestProbeFiles::staleFoldersOfDeadRunsGo()
 
     QVERIFY(written.problem.isEmpty());
     QVERIFY(files.folder().startsWith(base + QStringLiteral("/vemo-pw-%1-").arg(::getpid())));
-    if (deadPid > 0 && ::kill(pid_t(deadPid), 0) != 0)
-        QVERIFY(!QFileInfo::exists(stale));
+    QVERIFY(!QFileInfo::exists(stale));
     QVERIFY(QFileInfo::exists(live + "/pw-1"));
     QVERIFY(QFileInfo::exists(other + "/pw-1"));
 }
