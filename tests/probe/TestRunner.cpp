@@ -4,11 +4,9 @@
 #include "probe/ProbeVerdicts.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
+#include "support/Processes.h"
 #include "support/ThrowawayUser.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 #include <sys/inotify.h>
@@ -45,118 +43,18 @@ bool waitFor(const std::shared_ptr<Outcome>& outcome, int timeoutMs = RunTimeout
     return QTest::qWaitFor([&] { return outcome->called; }, timeoutMs);
 }
 
-QByteArray readProc(qint64 pid, const char* entry)
+// True once every call the runner posted before now has been delivered.
+bool postedCallsDelivered()
 {
-    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(entry)));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The live child processes of this test whose command name is name.
-QList<qint64> childProcesses(const QByteArray& name)
-{
-    QList<qint64> found;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (!number)
-            continue;
-        const QByteArray stat = readProc(pid, "stat");
-        const qsizetype close = stat.lastIndexOf(')');
-        if (close < 0)
-            continue;
-        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-        // Zombies are clients that ended and wait to be reaped.
-        if (fields.size() < 2 || fields[0] == "Z" || fields[1].toLongLong() != ::getpid())
-            continue;
-        // A client caught in the middle of its exec already has its new name
-        // but not yet its arguments; it counts once they are there.
-        if (readProc(pid, "comm").trimmed() == name && !readProc(pid, "cmdline").isEmpty())
-            found << pid;
-    }
-    return found;
-}
-
-QStringList commandLineOf(qint64 pid)
-{
-    QByteArray raw = readProc(pid, "cmdline");
-    if (raw.endsWith('\0'))
-        raw.chop(1);
-    QStringList args;
-    for (const QByteArray& arg : raw.split('\0'))
-        args << QString::fromUtf8(arg);
-    return args;
+    bool delivered = false;
+    QMetaObject::invokeMethod(
+        &Runner::instance(), [&delivered] { delivered = true; }, Qt::QueuedConnection);
+    return QTest::qWaitFor([&delivered] { return delivered; }, RunTimeoutMs);
 }
 
 QStringList karuFiles()
 {
     return QDir().entryList({QStringLiteral("~karu*")}, QDir::AllEntries | QDir::Hidden);
-}
-
-// A script file the user may run.
-void writeExecutable(const QString& path, const QByteArray& content)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-    file.close();
-    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-// A stand-in client that records its arguments and the password file it was
-// given, for the starts that would open windows or look up a host name.
-void writeRecorder(const QString& path, const QString& recordDir)
-{
-    writeExecutable(path, "#!/usr/bin/python3\n"
-                          "import json, os, sys\n"
-                          "args = sys.argv[1:]\n"
-                          "pw = None\n"
-                          "if '-pwfile' in args:\n"
-                          "    with open(args[args.index('-pwfile') + 1], encoding='utf-8') as f:\n"
-                          "        pw = f.read()\n"
-                          "name = os.path.basename(sys.argv[0])\n"
-                          "with open(os.path.join('" +
-                              recordDir.toUtf8() +
-                              "', name + '.json'), 'w') as f:\n"
-                              "    json.dump({'args': args, 'pw': pw,\n"
-                              "               'puttydir': os.environ.get('PUTTYDIR')}, f)\n");
-}
-
-// A stand-in terminal that runs what follows -T title -e as xterm does:
-// without the PUTTY... variables of its own environment.
-void writeTerminal(const QString& path)
-{
-    writeExecutable(path,
-                    "#!/usr/bin/python3\n"
-                    "import os, sys\n"
-                    "args = sys.argv[3:]\n"
-                    "if sys.argv[1:2] != ['-T'] or args[:1] != ['-e']:\n"
-                    "    sys.exit(1)\n"
-                    "env = {k: v for k, v in os.environ.items() if not k.startswith('PUTTY')}\n"
-                    "os.execve(args[1], args[1:], env)\n");
-}
-
-QJsonObject waitForRecord(const QString& file)
-{
-    QJsonObject record;
-    (void)QTest::qWaitFor(
-        [&] {
-            QFile f(file);
-            if (!f.open(QIODevice::ReadOnly))
-                return false;
-            record = QJsonDocument::fromJson(f.readAll()).object();
-            return !record.isEmpty();
-        },
-        20000);
-    return record;
-}
-
-QStringList toStringList(const QJsonValue& value)
-{
-    QStringList list;
-    for (const QJsonValue& item : value.toArray())
-        list << item.toString();
-    return list;
 }
 
 } // namespace
@@ -193,14 +91,12 @@ private slots:
 private:
     QTemporaryDir runtimeDir_; // the password files' base folder
     std::unique_ptr<FixtureServers> servers_;
-    QByteArray path_;
 };
 
 void TestRunner::initTestCase()
 {
     QCOMPARE(Runner::instance().deadline(), std::chrono::milliseconds(Runner::DefaultDeadline));
     QVERIFY2(!QStandardPaths::findExecutable("plink").isEmpty(), "plink (putty-tools) is needed");
-    path_ = qgetenv("PATH");
     QVERIFY(runtimeDir_.isValid());
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir_.path()));
 }
@@ -214,7 +110,6 @@ void TestRunner::init()
 
 void TestRunner::cleanup()
 {
-    qputenv("PATH", path_);
     // Whatever the outcome, no output file stays behind and no client runs on.
     QCOMPARE(karuFiles(), QStringList());
     QCOMPARE(Runner::instance().runningCount(), 0);
@@ -344,7 +239,7 @@ void TestRunner::hungHostEndsAtTheDeadline()
 
 void TestRunner::terminateEndsOnlyOwnClients()
 {
-    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    auto held = servers_->startMany(2, FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
 
     // A process of our own named like plink, but not started by the runner.
@@ -354,29 +249,34 @@ void TestRunner::terminateEndsOnlyOwnClients()
     bystander.start(bystanderPath, {"600"});
     QVERIFY(bystander.waitForStarted());
 
+    // One client waits on the first server, two on the second.
     QObject context;
     QList<std::shared_ptr<Outcome>> outcomes;
-    for (int i = 0; i < 3; ++i)
-        outcomes << run(ServerCheckLine(s.portText(), s.password(), s.host(),
-                                        QStringLiteral("slow%1.example").arg(i)),
-                        &context);
-    QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 3; }, 20000));
+    const auto domain = [](int i) { return QStringLiteral("held%1.example").arg(i); };
+    for (int i = 0; i < 3; ++i) {
+        const FixtureServer& s = *held[i == 0 ? 0 : 1];
+        outcomes << run(ServerCheckLine(s.portText(), s.password(), s.host(), domain(i)), &context);
+    }
+    QVERIFY(
+        QTest::qWaitFor([&] { return held[0]->heldCount() + held[1]->heldCount() == 3; }, 20000));
 
-    Runner::instance().TerminateProcesses("putty"); // no putty runs: nothing ends
-    QTest::qWait(300);
-    QCOMPARE(Runner::instance().runningCount(), 3);
-    for (const auto& outcome : outcomes)
-        QVERIFY(!outcome->called);
+    // No putty runs: nothing ends, so the first client, let go, ends on its own.
+    Runner::instance().TerminateProcesses("putty");
+    held[0]->release();
+    QVERIFY(waitFor(outcomes[0]));
+    QVERIFY(!outcomes[0]->result.terminated);
+    QVERIFY2(outcomes[0]->result.reason.isEmpty(), qPrintable(outcomes[0]->result.reason));
+    QVERIFY(readOutputFile(CheckTempFileName(domain(0))).hasText);
+    QCOMPARE(Runner::instance().runningCount(), 2);
 
     Runner::instance().TerminateProcesses("PLINK");
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 1; i < 3; ++i) {
         QVERIFY(waitFor(outcomes[i], 20000));
         QVERIFY(outcomes[i]->result.started);
         QVERIFY(outcomes[i]->result.terminated);
         QVERIFY(!outcomes[i]->result.timedOut);
-        QVERIFY(!outcomes[i]->result.reason.isEmpty());
-        QVERIFY(
-            !readOutputFile(CheckTempFileName(QStringLiteral("slow%1.example").arg(i))).hasText);
+        QCOMPARE(outcomes[i]->result.reason, QStringLiteral("stopped before it finished"));
+        QVERIFY(!readOutputFile(CheckTempFileName(domain(i))).hasText);
     }
     QCOMPARE(bystander.state(), QProcess::Running);
     QCOMPARE(childProcesses("plink-bystander").size(), 1);
@@ -387,8 +287,8 @@ void TestRunner::terminateEndsOnlyOwnClients()
 void TestRunner::passwordNeverOnACommandLineNorInAFile()
 {
     const QString password = QString::fromUtf8("Pw-7f3a k\xc3\xa4;$(x)`y`'\"");
-    FixtureServer& s = servers_->start(
-        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 4s});
+    FixtureServer& s =
+        servers_->start(FixtureOptions{.mode = FixtureMode::Held, .password = password});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     // Where a password file could appear, and the working folder.
     QStringList folders{runtimeDir_.path(), QDir::currentPath()};
@@ -406,19 +306,15 @@ void TestRunner::passwordNeverOnACommandLineNorInAFile()
     QObject context;
     auto check = run(ServerCheckLine(s.portText(), password, s.host(), "pw.example"), &context);
     auto raid = run(RaidRecheckLine(s.portText(), password, s.host()), &context);
-    QList<qint64> clients;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            clients = childProcesses("plink");
-            return clients.size() == 2;
-        },
-        20000));
+    QVERIFY(QTest::qWaitFor([&] { return s.heldCount() == 2; }, 20000));
+    const QList<qint64> clients = childProcesses("plink");
+    QCOMPARE(clients.size(), 2);
     for (qint64 pid : clients) {
-        const QByteArray raw = readProc(pid, "cmdline");
+        const QByteArray raw = procEntry(pid, "cmdline");
         QVERIFY(!raw.isEmpty());
         QVERIFY(!raw.contains(password.toUtf8()));
         QVERIFY(!raw.contains("Pw-7f3a"));
-        QVERIFY(!readProc(pid, "environ").contains("Pw-7f3a"));
+        QVERIFY(!procEntry(pid, "environ").contains("Pw-7f3a"));
         const QStringList args = commandLineOf(pid);
         QCOMPARE(args.size(), 7);
         QCOMPARE(args.mid(1, 3), (QStringList{"-P", s.portText(), "-pwfile"}));
@@ -429,6 +325,7 @@ void TestRunner::passwordNeverOnACommandLineNorInAFile()
         const QString fd = QStringLiteral("/proc/%1/fd/%2").arg(pid).arg(args[4].mid(8));
         QVERIFY2(QFile::symLinkTarget(fd).contains("pipe:["), qPrintable(fd));
     }
+    s.release();
     QVERIFY(waitFor(check));
     QVERIFY(waitFor(raid));
     // The password arrived whole: the login worked.
@@ -463,25 +360,22 @@ void TestRunner::hostileValuesReachTheClientWhole()
     // Relative marks: a shell would make them in the working folder.
     const QString domain = "dom ;touch m1&&touch m2|touch m3&touch m4 $(touch m5)`touch m6`'\"";
     QVERIFY(!domainFileNameProblem(domain));
-    FixtureServer& s = servers_->start(
-        FixtureOptions{.mode = FixtureMode::Slow, .password = password, .delay = 3s});
+    FixtureServer& s =
+        servers_->start(FixtureOptions{.mode = FixtureMode::Held, .password = password});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     // plink reads the number at the start of the port; the rest must not run.
     const QString port = s.portText() + hostile("port");
 
     QObject context;
     auto outcome = run(ServerCheckLine(port, password, s.host(), domain), &context);
-    QList<qint64> clients;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            clients = childProcesses("plink");
-            return !clients.isEmpty();
-        },
-        20000));
+    QVERIFY(QTest::qWaitFor([&] { return s.heldCount() == 1; }, 20000));
+    const QList<qint64> clients = childProcesses("plink");
+    QCOMPARE(clients.size(), 1);
     const QStringList args = commandLineOf(clients.first());
     QCOMPARE(args.size(), 7);
     QCOMPARE(args.mid(1),
              (QStringList{"-P", port, "-pwfile", args[4], "root@127.0.0.1", ProbeCommand}));
+    s.release();
     QVERIFY(waitFor(outcome));
     QVERIFY2(outcome->result.reason.isEmpty(), qPrintable(outcome->result.reason));
     QVERIFY(QFileInfo::exists(CheckTempFileName(domain)));
@@ -496,19 +390,17 @@ void TestRunner::hostileHostIsOneArgument()
 {
     // A hostile host name would be looked up in the DNS by the real plink, so
     // a recording stand-in takes its place on PATH.
-    const QString bin = servers_->home() + "/bin";
-    const QString records = servers_->home() + "/records";
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
-    writeRecorder(bin + "/plink", records);
-    qputenv("PATH", QFile::encodeName(bin));
+    QVERIFY(servers_->sandbox().addRecorder("plink"));
+    servers_->sandbox().setPath(Sandbox::Path::StandInsOnly);
 
     const QString host = "h $(touch x)`touch y`;touch z|w&v'\"";
     QObject context;
     auto outcome = run(RaidRecheckLine("22", "pw 1", host), &context);
     QVERIFY(waitFor(outcome));
     QVERIFY(outcome->result.started);
-    const QJsonObject record = waitForRecord(records + "/plink.json");
-    const QStringList args = toStringList(record["args"]);
+    const QList<StandInCall> calls = servers_->sandbox().calls("plink");
+    QCOMPARE(calls.size(), 1);
+    const QStringList args = calls[0].args;
     QCOMPARE(args.size(), 6);
     QCOMPARE(args[0], QStringLiteral("-P"));
     QCOMPARE(args[1], QStringLiteral("22"));
@@ -516,7 +408,7 @@ void TestRunner::hostileHostIsOneArgument()
     QVERIFY2(args[3].startsWith("/dev/fd/"), qPrintable(args[3]));
     QCOMPARE(args[4], "root@" + host);
     QCOMPARE(args[5], RaidCommand);
-    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 1\n"));
+    QCOMPARE(calls[0].password, QStringLiteral("pw 1\n"));
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{RaidTempFileName});
     QVERIFY(!readOutputFile(RaidTempFileName).hasText);
@@ -524,7 +416,7 @@ void TestRunner::hostileHostIsOneArgument()
 
 void TestRunner::clientNotFound()
 {
-    qputenv("PATH", QFile::encodeName(servers_->home()));
+    servers_->sandbox().setPath(Sandbox::Path::StandInsOnly); // nothing there
     // What an earlier run of the program left behind when it was killed must
     // not pass for this run's answer.
     QFile stale(CheckTempFileName("missing.example"));
@@ -652,7 +544,7 @@ void TestRunner::readOnlyFolderNamesTheCause()
 
 void TestRunner::callerGoneEndsItsClient()
 {
-    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     auto context = std::make_unique<QObject>();
     auto outcome =
@@ -662,94 +554,87 @@ void TestRunner::callerGoneEndsItsClient()
     QVERIFY(QTest::qWaitFor([] { return Runner::instance().runningCount() == 0; }, 20000));
     // Nobody reads the output any more, so it is cleared away, and done stays silent.
     QVERIFY(QTest::qWaitFor([] { return karuFiles().isEmpty(); }, 5000));
-    QTest::qWait(200);
+    QVERIFY(postedCallsDelivered());
     QVERIFY(!outcome->called);
 }
 
 void TestRunner::detachedStarts()
 {
-    const QString bin = servers_->home() + "/bin";
-    const QString records = servers_->home() + "/records";
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
+    Sandbox& box = servers_->sandbox();
     for (const char* name : {"putty", "plink", "xterm"})
-        writeRecorder(bin + "/" + name, records);
-    qputenv("PATH", QFile::encodeName(bin));
-    Runner::instance().setDetachedPasswordGrace(1s);
+        QVERIFY(box.addRecorder(name));
+    box.setPath(Sandbox::Path::StandInsOnly);
 
-    // putty shows its own window.
+    // putty shows its own window; its password file stays while it starts.
     QString reason;
     QVERIFY(Runner::instance().startDetached(InteractiveLoginLine("2222", "pw 2", "h;x"), &reason));
-    QJsonObject record = waitForRecord(records + "/putty.json");
-    QStringList args = toStringList(record["args"]);
-    QCOMPARE(args.size(), 5);
-    QCOMPARE(args[0], QStringLiteral("-P"));
-    QCOMPARE(args[1], QStringLiteral("2222"));
-    QCOMPARE(args[4], QStringLiteral("root@h;x"));
-    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 2\n"));
-    const QString puttyPasswordFile = args[3];
-    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(puttyPasswordFile); }, 10000));
+    QVERIFY(box.waitForCalls("putty"));
+    StandInCall call = box.calls("putty")[0];
+    QCOMPARE(call.args.size(), 5);
+    QCOMPARE(call.args.mid(0, 3), (QStringList{"-P", "2222", "-pwfile"}));
+    QCOMPARE(call.args[4], QStringLiteral("root@h;x"));
+    QCOMPARE(call.password, QStringLiteral("pw 2\n"));
 
     // The console client goes into a terminal window: xterm when there is no
     // x-terminal-emulator, the desktop's choice when there is one.
     QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 3", "h", "h.example"),
                                              &reason));
-    record = waitForRecord(records + "/xterm.json");
-    args = toStringList(record["args"]);
-    QCOMPARE(args.size(), 11);
-    QCOMPARE(args.mid(0, 4),
-             (QStringList{"-T", "Server verification: h.example", "-e", bin + "/plink"}));
-    QCOMPARE(args[10], VerificationCommand);
-    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 3\n"));
-    const QString plinkPasswordFile = args[8];
-    QVERIFY(QTest::qWaitFor([&] { return !QFileInfo::exists(plinkPasswordFile); }, 10000));
+    QVERIFY(box.waitForCalls("xterm"));
+    call = box.calls("xterm")[0];
+    QCOMPARE(call.args.size(), 11);
+    QCOMPARE(call.args.mid(0, 4),
+             (QStringList{"-T", "Server verification: h.example", "-e", box.bin() + "/plink"}));
+    QCOMPARE(call.args[10], VerificationCommand);
+    QCOMPARE(call.password, QStringLiteral("pw 3\n"));
 
-    writeRecorder(bin + "/x-terminal-emulator", records);
+    QVERIFY(box.addRecorder("x-terminal-emulator"));
     QVERIFY(Runner::instance().startDetached(VerificationLine("2222", "pw 4", "h", "h.example"),
                                              &reason));
-    record = waitForRecord(records + "/x-terminal-emulator.json");
-    QCOMPARE(toStringList(record["args"]).mid(2, 2), (QStringList{"-e", bin + "/plink"}));
-    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 4\n"));
+    QVERIFY(box.waitForCalls("x-terminal-emulator"));
+    call = box.calls("x-terminal-emulator")[0];
+    QCOMPARE(call.args.mid(2, 2), (QStringList{"-e", box.bin() + "/plink"}));
+    QCOMPARE(call.password, QStringLiteral("pw 4\n"));
+
+    // The password files go after the grace, read or not.
+    Runner::instance().setDetachedPasswordGrace(0ms);
+    const QStringList before = passwordFiles();
+    QVERIFY(Runner::instance().startDetached(InteractiveLoginLine("2222", "pw 5", "h"), &reason));
+    const QStringList added = passwordFilesSince(before);
+    QCOMPARE(added.size(), 1);
+    QVERIFY(QTest::qWaitFor([&] { return !passwordFiles().contains(added[0]); }, 10000));
+    QVERIFY(box.waitForCalls("putty", 2));
 }
 
 void TestRunner::detachedConsoleWithoutTerminal()
 {
-    const QString bin = servers_->home() + "/bin";
-    QVERIFY(QDir().mkpath(bin));
-    writeRecorder(bin + "/plink", servers_->home());
-    qputenv("PATH", QFile::encodeName(bin));
-    const QString before = Runner::instance().passwordFolder();
-    const int filesBefore = before.isEmpty() ? 0 : int(QDir(before).entryList(QDir::Files).size());
+    QVERIFY(servers_->sandbox().addRecorder("plink"));
+    servers_->sandbox().setPath(Sandbox::Path::StandInsOnly);
+    const QStringList before = passwordFiles();
     QString reason;
     QVERIFY(
         !Runner::instance().startDetached(VerificationLine("22", "pw", "h", "h.example"), &reason));
     QVERIFY2(reason.contains("terminal"), qPrintable(reason));
-    const QString after = Runner::instance().passwordFolder();
-    QCOMPARE(after.isEmpty() ? 0 : int(QDir(after).entryList(QDir::Files).size()), filesBefore);
+    QCOMPARE(passwordFilesSince(before), QStringList());
 }
 
 void TestRunner::terminalKeepsTheHostKeyFolder()
 {
-    const QString bin = servers_->home() + "/bin";
-    const QString records = servers_->home() + "/records";
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
-    writeRecorder(bin + "/plink", records);
-    writeTerminal(bin + "/xterm");
-    QVERIFY(QFile::link(QStandardPaths::findExecutable("env"), bin + "/env"));
-    qputenv("PATH", QFile::encodeName(bin));
-    const QString puttyDir = qEnvironmentVariable("PUTTYDIR");
-    QVERIFY(!puttyDir.isEmpty());
+    Sandbox& box = servers_->sandbox();
+    QVERIFY(box.addRecorder("plink") && box.addTerminal("xterm"));
+    QVERIFY(QFile::link(QStandardPaths::findExecutable("env"), box.bin() + "/env"));
+    box.setPath(Sandbox::Path::StandInsOnly);
 
     // The verification client trusts and stores host keys where the checks look.
     QString reason;
     QVERIFY2(Runner::instance().startDetached(VerificationLine("2222", "pw 5", "h", "h.example"),
                                               &reason),
              qPrintable(reason));
-    const QJsonObject record = waitForRecord(records + "/plink.json");
-    QCOMPARE(record["puttydir"].toString(), puttyDir);
-    const QStringList args = toStringList(record["args"]);
-    QCOMPARE(args.size(), 7);
-    QCOMPARE(args[6], VerificationCommand);
-    QCOMPARE(record["pw"].toString(), QStringLiteral("pw 5\n"));
+    QVERIFY(box.waitForCalls("plink"));
+    const StandInCall call = box.calls("plink")[0];
+    QCOMPARE(call.puttyDir, box.puttyDir());
+    QCOMPARE(call.args.size(), 7);
+    QCOMPARE(call.args[6], VerificationCommand);
+    QCOMPARE(call.password, QStringLiteral("pw 5\n"));
 }
 
 void TestRunner::verificationTerminalHoldsOnlyOnFailure_data()
@@ -765,20 +650,20 @@ void TestRunner::verificationTerminalHoldsOnlyOnFailure()
     FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode(mode)});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     // A recording terminal, the real plink and our holder program on PATH.
-    const QString bin = servers_->home() + "/bin";
-    const QString records = servers_->home() + "/records";
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(records));
-    writeRecorder(bin + "/xterm", records);
+    Sandbox& box = servers_->sandbox();
+    const QString bin = box.bin();
+    QVERIFY(box.addRecorder("xterm"));
     QVERIFY(QFile::link(QStandardPaths::findExecutable("plink"), bin + "/plink"));
     QVERIFY(QFile::link(VEMO_VERIFY_EXECUTABLE, bin + "/vemo-verify"));
-    qputenv("PATH", QFile::encodeName(bin));
+    box.setPath(Sandbox::Path::StandInsOnly);
     Runner::instance().setDetachedPasswordGrace(120s);
 
     QString reason;
     QVERIFY2(Runner::instance().startDetached(
                  VerificationLine(s.portText(), s.password(), s.host(), "verify.example"), &reason),
              qPrintable(reason));
-    const QStringList args = toStringList(waitForRecord(records + "/xterm.json")["args"]);
+    QVERIFY(box.waitForCalls("xterm"));
+    const QStringList args = box.calls("xterm")[0].args;
     QCOMPARE(args.mid(0, 5), (QStringList{"-T", "Server verification: verify.example", "-e",
                                           bin + "/vemo-verify", bin + "/plink"}));
     QCOMPARE(args.mid(5), (QStringList{"-P", s.portText(), "-pwfile", args.value(8),
@@ -812,7 +697,8 @@ void TestRunner::verificationTerminalHoldsOnlyOnFailure()
     // It waits for the keyboard: in read(2) on its standard input.
     const QByteArray readingInput = QByteArray::number(SYS_read) + " 0x0 ";
     QVERIFY(QTest::qWaitFor(
-        [&] { return readProc(terminal.processId(), "syscall").startsWith(readingInput); }, 10000));
+        [&] { return procEntry(terminal.processId(), "syscall").startsWith(readingInput); },
+        10000));
     QCOMPARE(terminal.state(), QProcess::Running);
     terminal.write("\n");
     QVERIFY(terminal.waitForFinished(10000));
@@ -821,7 +707,7 @@ void TestRunner::verificationTerminalHoldsOnlyOnFailure()
 
 void TestRunner::shutdownEndsClientsAndClearsUp()
 {
-    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Slow, .delay = 120s});
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     QObject context;
     auto check =
@@ -837,7 +723,7 @@ void TestRunner::shutdownEndsClientsAndClearsUp()
     QCOMPARE(childProcesses("plink"), QList<qint64>());
     QVERIFY(!QFileInfo::exists(folder));
     QCOMPARE(karuFiles(), QStringList());
-    QTest::qWait(200);
+    QVERIFY(postedCallsDelivered());
     QVERIFY(!check->called);
     QVERIFY(!raid->called);
 }
