@@ -1,37 +1,53 @@
 #pragma once
 
-// Helpers shared by the monitor tests: records in the working folder's
-// Servers.mdb, cell reads and the wait for every client to be gone.
+// Helpers shared by the monitor tests: the fixture every test starts from,
+// records in the working folder's Servers.mdb and cell reads.
 
+#include "app/Module.h"
 #include "monitor/CheckServerFrm.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
-#include "store/Passwords.h"
+#include "probe/Runner.h"
 #include "store/Servers.h"
+#include "support/FixtureServers.h"
+#include "support/ServerRecords.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QTableWidget>
 #include <QTest>
+
+// What each monitor test starts from: the module state reset and fixture
+// servers in their sandbox (HOME, PUTTYDIR, working folder). A test's cleanup
+// closes its window, checks kit::clientsEnded() and then drops the fixture.
+class MonitorFixture : public FixtureServers
+{
+public:
+    MonitorFixture()
+    {
+        module().reset();
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    ~MonitorFixture() { module().reset(); }
+};
 
 namespace kit
 {
 
 enum Column { Server = 0, Status = 1, Uptime = 2, Raid = 3, Backup = 4 };
 
+// True once no client of the runner runs any more.
+inline bool clientsEnded()
+{
+    return QTest::qWaitFor([] { return Runner::instance().runningCount() == 0; }, 20000);
+}
+
 // Adds a record to Servers.mdb in the working folder; true when saved.
 inline bool addRecord(const QString& domain, const QString& host, const QString& port,
                       const QString& password = QStringLiteral("pw"),
                       const QString& raidStatus = {})
 {
-    Servers view;
-    if (!view.openStatus().ok() || !view.AddNew().ok())
-        return false;
-    view.buffer().domain = domain;
-    view.buffer().serverHost = host;
-    view.buffer().sshPort = port;
-    view.buffer().serverPassword = ScramblePassword(passwordToCodePage(password));
-    view.buffer().raidStatus = raidStatus;
-    return view.Update().ok();
+    return addServers({serverRecord(domain, host, port, password, raidStatus)});
 }
 
 inline bool removeRecord(const QString& domain)
