@@ -1,16 +1,12 @@
 #include "MonitorTestKit.h"
 
-#include "app/MessageBox.h"
-#include "app/Module.h"
 #include "probe/CommandLine.h"
-#include "probe/Runner.h"
-#include "support/FixtureServers.h"
+#include "support/MessageLog.h"
+#include "support/Processes.h"
 #include "support/SampleMdstat.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -23,7 +19,6 @@ class TestGridActions : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void firstRecheckWithoutReference_data();
@@ -40,76 +35,38 @@ private slots:
     void loginWithoutRecordStartsNothing();
 
 private:
-    FixtureServer& startServer(const QString& domain, FixtureOptions options = {},
-                               const QString& raidStatus = {});
+    FixtureServer& startServer(const QString& domain, const FixtureOptions& options = {},
+                               const QString& raidStatus = {})
+    {
+        return env->start(domain, options, raidStatus);
+    }
     void startMonitor();
     void doubleClick(int row, int col);
     QStringList puttyCalls() const;
+    const QList<MessageBox::Request>& boxes() const { return messages->requests(); }
 
-    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<MonitorFixture> env;
     std::unique_ptr<Main> main;
-    std::unique_ptr<QTemporaryDir> bin;
-    QByteArray savedPath;
-    QList<MessageBox::Request> boxes;
-    QList<int> answers; // given in order; OK or No once they run out
-    MessageBox::Handler savedHandler;
+    std::unique_ptr<MessageLog> messages;
 };
-
-void TestGridActions::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-}
 
 void TestGridActions::init()
 {
-    module().reset();
-    boxes.clear();
-    answers.clear();
-    env = std::make_unique<FixtureServers>();
+    env = std::make_unique<MonitorFixture>();
     QVERIFY2(env->ok(), qPrintable(env->error()));
-
-    // A stand-in putty first on PATH: it logs its arguments and the password
-    // it was handed, and opens nothing.
-    bin = std::make_unique<QTemporaryDir>();
-    QVERIFY(bin->isValid());
-    const QString script = bin->filePath("putty");
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\n"
-               "pw=$(cat \"$4\" 2>/dev/null)\n"
-               "printf '%s|%s|%s|%s|%s|%s\\n' \"$#\" \"$1\" \"$2\" \"$3\" \"$5\" \"$pw\" >> \"" +
-               QFile::encodeName(bin->filePath("calls.log")) + "\"\n");
-    file.close();
-    QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-    savedPath = qgetenv("PATH");
-    qputenv("PATH", QFile::encodeName(bin->path()) + ':' + savedPath);
-
-    savedHandler = MessageBox::setHandler([this](const MessageBox::Request& request) {
-        boxes.append(request);
-        if (!answers.isEmpty())
-            return answers.takeFirst();
-        return request.code == MessageBox::Question ? int(MessageBox::No) : int(MessageBox::Ok);
-    });
+    // A stand-in putty first on PATH: it records its arguments and the
+    // password it was handed, and opens nothing.
+    QVERIFY(env->sandbox().addRecorder("putty"));
+    env->sandbox().setPath(Sandbox::Path::StandInsFirst);
+    messages = std::make_unique<MessageLog>();
 }
 
 void TestGridActions::cleanup()
 {
     main.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
-    MessageBox::setHandler(savedHandler);
-    qputenv("PATH", savedPath);
-    bin.reset();
+    QVERIFY(kit::clientsEnded());
+    messages.reset();
     env.reset();
-    module().reset();
-}
-
-FixtureServer& TestGridActions::startServer(const QString& domain, FixtureOptions options,
-                                            const QString& raidStatus)
-{
-    FixtureServer& server = env->start(options);
-    if (env->ok())
-        env->addToServersFile(server, domain, raidStatus);
-    return server;
 }
 
 // Shows the monitor and waits for its first cycle to end.
@@ -131,12 +88,18 @@ void TestGridActions::doubleClick(int row, int col)
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, centre);
 }
 
+// Each start of putty as "count|-P|port|-pwfile|root@host|password".
 QStringList TestGridActions::puttyCalls() const
 {
-    QFile file(bin->filePath("calls.log"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList calls;
+    for (const StandInCall& call : env->sandbox().calls("putty")) {
+        const QStringList& a = call.args;
+        calls << QStringLiteral("%1|%2|%3|%4|%5|%6")
+                     .arg(a.size())
+                     .arg(a.value(0), a.value(1), a.value(2), a.value(4),
+                          call.password.value_or("").chopped(call.password ? 1 : 0));
+    }
+    return calls;
 }
 
 void TestGridActions::firstRecheckWithoutReference_data()
@@ -164,17 +127,17 @@ void TestGridActions::firstRecheckWithoutReference()
     startMonitor();
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Not Verified"));
 
-    answers = {answer};
+    messages->answerNext(answer);
     doubleClick(1, kit::Raid);
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral(">Pending..."));
     QVERIFY(module().raidRecheck);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
 
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].text, QString::fromLatin1(HealthyMdstat));
-    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
-    QCOMPARE(boxes[0].code, int(MessageBox::Question));
-    QCOMPARE(boxes[0].details,
+    QCOMPARE(boxes().size(), 1);
+    QCOMPARE(boxes()[0].text, QString::fromLatin1(HealthyMdstat));
+    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes()[0].code, int(MessageBox::Question));
+    QCOMPARE(boxes()[0].details,
              QStringLiteral("No RAID text has been accepted for this server yet."));
     QCOMPARE(kit::raidStatusOf("a.example"), stored);
     QCOMPARE(kit::text(*main, 1, kit::Raid), cellText);
@@ -186,11 +149,11 @@ void TestGridActions::firstRecheckWithoutReference()
 
     // Against "Dirty!!!" (or the accepted text) the next re-check asks again
     // or informs; accepting now stores the text.
-    answers = {int(MessageBox::Yes)};
+    messages->answerNext(int(MessageBox::Yes));
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes.size(), 2);
-    QCOMPARE(boxes[1].code,
+    QCOMPARE(boxes().size(), 2);
+    QCOMPARE(boxes()[1].code,
              stored == "Dirty!!!" ? int(MessageBox::Question) : int(MessageBox::Information));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
@@ -211,10 +174,10 @@ void TestGridActions::textEqualToTheReference()
 
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].code, int(MessageBox::Information));
-    QCOMPARE(boxes[0].text, QString::fromLatin1(DegradedMdstat));
-    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes().size(), 1);
+    QCOMPARE(boxes()[0].code, int(MessageBox::Information));
+    QCOMPARE(boxes()[0].text, QString::fromLatin1(DegradedMdstat));
+    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
     QCOMPARE(kit::back(*main, 1, kit::Raid), kit::White);
     QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::Black);
@@ -228,15 +191,15 @@ void TestGridActions::changedTextDeclinedKeepsTheReference()
     startMonitor();
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("DIRTY!!!"));
 
-    answers = {int(MessageBox::No)};
+    messages->answerNext(int(MessageBox::No));
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].code, int(MessageBox::Question));
-    QCOMPARE(boxes[0].text, QString::fromLatin1(DegradedMdstat));
+    QCOMPARE(boxes().size(), 1);
+    QCOMPARE(boxes()[0].code, int(MessageBox::Question));
+    QCOMPARE(boxes()[0].text, QString::fromLatin1(DegradedMdstat));
     // The details say what changed against the accepted text.
-    QVERIFY(boxes[0].details.contains("\n-       1048512 blocks [2/2] [UU]\n"));
-    QVERIFY(boxes[0].details.contains("\n+       1048512 blocks [2/1] [U_]\n"));
+    QVERIFY(boxes()[0].details.contains("\n-       1048512 blocks [2/2] [UU]\n"));
+    QVERIFY(boxes()[0].details.contains("\n+       1048512 blocks [2/1] [U_]\n"));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("DIRTY!!!"));
     QCOMPARE(kit::back(*main, 1, kit::Raid), kit::Red);
@@ -253,11 +216,11 @@ void TestGridActions::unreachableServer()
 
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].text, QStringLiteral("Unable to connect to server."));
-    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
-    QCOMPARE(boxes[0].code, int(MessageBox::Critical));
-    QCOMPARE(boxes[0].details, QStringLiteral("Connection refused"));
+    QCOMPARE(boxes().size(), 1);
+    QCOMPARE(boxes()[0].text, QStringLiteral("Unable to connect to server."));
+    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes()[0].code, int(MessageBox::Critical));
+    QCOMPARE(boxes()[0].details, QStringLiteral("Connection refused"));
     QVERIFY(!QFile::exists(RaidTempFileName));
     QCOMPARE(QDir::current().entryList({"~karu*"}, QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral(">Pending..."));
@@ -282,13 +245,15 @@ void TestGridActions::otherCellsDoNothing()
     for (int c = 0; c < 5; ++c)
         before << kit::text(*main, 1, c);
 
+    const int passwordFiles = passwordFileCount();
     doubleClick(1, col);
     QCOMPARE(main->grid().col(), col); // the click reached the cell
-    QTest::qWait(300);                 // time for a client that should not exist
+    // Any client, waited or not, would have been started, and its password
+    // file written, before the double-click returned.
     QVERIFY(!module().raidRecheck);
     QCOMPARE(Runner::instance().runningCount(), 0);
-    QVERIFY(boxes.isEmpty());
-    QVERIFY(puttyCalls().isEmpty());
+    QCOMPARE(passwordFileCount(), passwordFiles);
+    QVERIFY(boxes().isEmpty());
     for (int c = 0; c < 5; ++c)
         QCOMPARE(kit::text(*main, 1, c), before[c]);
 }
@@ -302,25 +267,26 @@ void TestGridActions::raidCellOfAnOfflineRow()
     startMonitor();
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
 
+    const int passwordFiles = passwordFileCount();
     doubleClick(1, kit::Raid);
     QCOMPARE(main->grid().col(), int(kit::Raid));
     QVERIFY(!module().raidRecheck);
     QCOMPARE(kit::text(*main, 1, kit::Raid), QString());
     QCOMPARE(Runner::instance().runningCount(), 0);
-    QTest::qWait(300);
-    QVERIFY(boxes.isEmpty());
+    QCOMPARE(passwordFileCount(), passwordFiles);
+    QVERIFY(boxes().isEmpty());
 }
 
 void TestGridActions::secondRecheckWhileOneRuns()
 {
-    FixtureOptions slow;
-    slow.mode = FixtureMode::Slow;
-    slow.delay = 1500ms;
-    startServer("a.example", slow).setMdstat(HealthyMdstat);
+    FixtureServer& a = startServer("a.example", {.mode = FixtureMode::Held});
+    a.setMdstat(HealthyMdstat);
+    a.release(); // for the first cycle
     startServer("b.example").setMdstat(DegradedMdstat);
     QVERIFY2(env->ok(), qPrintable(env->error()));
     startMonitor();
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    a.hold();
 
     doubleClick(1, kit::Raid);
     QVERIFY(module().raidRecheck);
@@ -329,9 +295,10 @@ void TestGridActions::secondRecheckWhileOneRuns()
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
     QCOMPARE(Runner::instance().runningCount(), 1);
 
+    a.release();
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes.size(), 1);
-    QCOMPARE(boxes[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes().size(), 1);
+    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
     QCOMPARE(kit::raidStatusOf("b.example"), QString());
 }
@@ -355,11 +322,7 @@ void TestGridActions::loginStartsPutty()
     if (!withHostAndPort) {
         // The row's check would reach port 22 of this machine, which may be
         // a server the test did not start: a silent stand-in plink answers.
-        QFile plink(bin->filePath("plink"));
-        QVERIFY(plink.open(QIODevice::WriteOnly));
-        plink.write("#!/bin/sh\nexit 0\n");
-        plink.close();
-        QVERIFY(plink.setPermissions(plink.permissions() | QFileDevice::ExeOwner));
+        QVERIFY(env->sandbox().addRecorder("plink"));
     }
     startMonitor();
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
@@ -372,7 +335,7 @@ void TestGridActions::loginStartsPutty()
         QStringLiteral("5|-P|%1|-pwfile|root@%2|s3cret pw")
             .arg(withHostAndPort ? port : "22", withHostAndPort ? "127.0.0.1" : domain);
     QCOMPARE(puttyCalls(), (QStringList{expected, expected}));
-    QVERIFY(boxes.isEmpty());
+    QVERIFY(boxes().isEmpty());
     QVERIFY(!module().raidRecheck);
 }
 
@@ -383,10 +346,10 @@ void TestGridActions::loginWithoutRecordStartsNothing()
     startMonitor();
     // A row whose domain matches no record of the window's view.
     main->grid().setTextMatrix(1, kit::Server, "ghost.example");
+    const int passwordFiles = passwordFileCount();
     doubleClick(1, kit::Server);
     QCOMPARE(main->grid().col(), int(kit::Server));
-    QTest::qWait(500);
-    QVERIFY(puttyCalls().isEmpty());
+    QCOMPARE(passwordFileCount(), passwordFiles); // putty would have been handed one by now
     // The other row still works.
     doubleClick(2, kit::Server);
     QTRY_COMPARE_WITH_TIMEOUT(puttyCalls().size(), 1, 20000);

@@ -73,9 +73,10 @@ public:
     void removeFile(const QString& name);
 
     // Held: how many commands arrived so far; release() lets them, and every
-    // later one, answer.
+    // later one, answer, until hold() holds the later ones again.
     int heldCount() const;
     void release();
+    void hold() { removeFile(QStringLiteral("release")); }
 
     // A record that connects to this server: host 127.0.0.1, its port, its
     // password scrambled as the store keeps it.
