@@ -1,7 +1,6 @@
 #include "MonitorTestKit.h"
 
 #include "app/Module.h"
-#include "monitor/MonitorLayout.h"
 #include "monitor/Twips.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
@@ -12,7 +11,6 @@
 #include <QScreen>
 #include <QTimer>
 #include <QtTest>
-#include <cmath>
 #include <memory>
 
 // The monitor window without servers to reach: its controls, load,
@@ -21,7 +19,6 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void controls_data();
@@ -45,21 +42,15 @@ private:
     int pxX(int twips) const { return Twips::toPixels(twips, main->logicalDpiX()); }
     void makeMain();
 
-    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<MonitorFixture> env;
     std::unique_ptr<Main> main;
     int endCalls = 0;
 };
 
-void TestMainWindow::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-}
-
 void TestMainWindow::init()
 {
-    module().reset();
     endCalls = 0;
-    env = std::make_unique<FixtureServers>(); // private HOME, PUTTYDIR, working folder
+    env = std::make_unique<MonitorFixture>();
     QVERIFY2(env->ok(), qPrintable(env->error()));
 }
 
@@ -72,9 +63,8 @@ void TestMainWindow::makeMain()
 void TestMainWindow::cleanup()
 {
     main.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    QVERIFY(kit::clientsEnded());
     env.reset();
-    module().reset();
 }
 
 void TestMainWindow::controls_data()
@@ -145,11 +135,12 @@ void TestMainWindow::windowAndTimer()
 void TestMainWindow::loadCentresAndTitles()
 {
     makeMain();
-    const int dpi = main->logicalDpiX();
-    const int screenWidth = Twips::fromPixels(main->screen()->geometry().width(), dpi);
-    const int windowWidth = Twips::fromPixels(main->frameGeometry().width(), dpi);
-    const double left = MonitorLayout::centredLeft(screenWidth, windowWidth);
-    QCOMPARE(main->x(), Twips::toPixels(int(std::lround(left)), dpi));
+    // 96 dpi: 15 twips a pixel. A window of 509 px (7635 twips) on a screen of
+    // 800 px (12000 twips) starts at (12000 - 7635) / 2 = 2182.5 twips, 146 px.
+    QCOMPARE(main->logicalDpiX(), 96);
+    QCOMPARE(main->screen()->geometry().width(), 800);
+    QCOMPARE(main->frameGeometry().width(), 509);
+    QCOMPARE(main->x(), 146);
 
     ServersGrid& grid = main->grid();
     QCOMPARE(grid.rows(), 1);
@@ -252,12 +243,9 @@ void TestMainWindow::widthFollowsColumnsHeightFollowsUser()
     QCOMPARE(main->width(), width);
     QCOMPARE(main->height(), height + 150);
     QCOMPARE(main->grid().widget()->height(), gridHeight + 150);
-    const int dpi = main->logicalDpiY();
-    const int frame = Twips::fromPixels(main->frameGeometry().height() - main->height(), dpi);
-    QCOMPARE(main->grid().height(),
-             MonitorLayout::gridHeightFor(Twips::fromPixels(main->frameGeometry().height(), dpi),
-                                          600, frame)
-                 .value());
+    // 439 px outer (6585 twips), less 60 of frame, 600 above and 150 below the grid.
+    QCOMPARE(main->frameGeometry().height(), 439);
+    QCOMPARE(main->grid().height(), 5775);
     // The whole grid lies inside the window, its last row and scroll bar end included.
     QVERIFY(main->grid().widget()->geometry().bottom() < main->height());
     QVERIFY(!module().resizeGuard);
@@ -281,14 +269,21 @@ void TestMainWindow::tooShortKeepsTheGridHeight()
 
 void TestMainWindow::activationSizesToTheRows_data()
 {
+    // Rows of 240 twips on a screen of 12000 twips (800 px at 96 dpi).
     QTest::addColumn<int>("servers");
-    QTest::newRow("3 servers") << 3;
-    QTest::newRow("more than the screen holds") << 60;
+    QTest::addColumn<int>("height"); // pixels
+    QTest::addColumn<int>("top");
+    // 600 + (4 * 240 + 95) + 870 = 2525 twips high, 12000 / 2 - 2525 / 2 - 200 = 4537.5 down.
+    QTest::newRow("3 servers") << 3 << 168 << 303;
+    // 600 + 61 * 240 + 95 + 870 is more than the screen: 12000 - 870 = 11130 high, 235 down.
+    QTest::newRow("more than the screen holds") << 60 << 742 << 16;
 }
 
 void TestMainWindow::activationSizesToTheRows()
 {
     QFETCH(int, servers);
+    QFETCH(int, height);
+    QFETCH(int, top);
     // Every record points at a closed loopback port: each check ends offline fast.
     const QString port = QString::number(env->closedPort());
     for (int i = 1; i <= servers; ++i)
@@ -301,19 +296,13 @@ void TestMainWindow::activationSizesToTheRows()
 
     ServersGrid& grid = main->grid();
     QCOMPARE(grid.rows(), servers + 1);
-    const int dpi = main->logicalDpiY();
-    const int screen = Twips::fromPixels(main->screen()->geometry().height(), dpi);
-    const int gridHeight = MonitorLayout::activationGridHeight(grid.rowHeight(1), grid.rows());
-    const int windowHeight = MonitorLayout::activationWindowHeight(600, gridHeight, screen);
-    const bool capped = 600 + gridHeight + 870 > screen;
-    QCOMPARE(capped, servers > 3);
-    QCOMPARE(windowHeight, capped ? screen - 870 : 600 + gridHeight + 870);
-    QCOMPARE(main->frameGeometry().height(), px(windowHeight));
-    const double top = MonitorLayout::activationWindowTop(screen, windowHeight);
-    if (capped)
-        QCOMPARE(top, 235.0);
-    QCOMPARE(main->frameGeometry().y(), px(int(std::lround(top))));
+    QCOMPARE(main->logicalDpiY(), 96);
+    QCOMPARE(main->screen()->geometry().height(), 800);
+    QCOMPARE(grid.rowHeight(1), 240);
+    QCOMPARE(main->frameGeometry().height(), height);
+    QCOMPARE(main->frameGeometry().y(), top);
     // The layout ran: all rows fit in the 3-server window, not in the capped one.
+    const bool capped = servers > 3;
     QCOMPARE(main->frameGeometry().width(), pxX(7600 + (capped ? 340 : 90) + 220));
 
     // The cycle runs: every row offline in the end, the window idle.
@@ -371,15 +360,9 @@ void TestMainWindow::startUpActivatesOnceOnScreen()
     QVERIFY(QTest::qWaitForWindowExposed(main.get()));
     QTRY_COMPARE(main->grid().rows(), 4);
     QCOMPARE(kit::text(*main, 1, kit::Server), QStringLiteral("s1.example"));
-    // Sized and placed by the activation, then the layout.
-    ServersGrid& grid = main->grid();
-    const int dpi = main->logicalDpiY();
-    const int screen = Twips::fromPixels(main->screen()->geometry().height(), dpi);
-    const int windowHeight = MonitorLayout::activationWindowHeight(
-        600, MonitorLayout::activationGridHeight(grid.rowHeight(1), grid.rows()), screen);
-    QCOMPARE(main->frameGeometry().height(), px(windowHeight));
-    QCOMPARE(main->frameGeometry().y(),
-             px(int(std::lround(MonitorLayout::activationWindowTop(screen, windowHeight)))));
+    // Sized and placed by the activation (as in activationSizesToTheRows), then the layout.
+    QCOMPARE(main->frameGeometry().height(), 168);
+    QCOMPARE(main->frameGeometry().y(), 303);
     QCOMPARE(main->frameGeometry().width(), pxX(7600 + 90 + 220));
     QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 60000);
     QCOMPARE(kit::text(*main, 3, kit::Status), QStringLiteral("!!!Offline!!!"));
