@@ -3,13 +3,9 @@
 
 #include "MaintenanceSupport.h"
 
-#include "app/Module.h"
 #include "maintenance/AddServer.h"
 #include "maintenance/ServerMain.h"
-#include "monitor/Main.h"
-#include "monitor/ServersGrid.h"
-#include "probe/Runner.h"
-#include "support/FixtureServers.h"
+#include "monitor/MonitorTestKit.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>
@@ -22,7 +18,6 @@ class TestMaintenanceMonitor : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -39,21 +34,15 @@ private:
                !mainButton("SkipBut")->isEnabled();
     }
 
-    std::unique_ptr<FixtureServers> env_;
+    std::unique_ptr<MonitorFixture> env_;
     std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<MessageLog> messages_;
     std::unique_ptr<Main> main_;
 };
 
-void TestMaintenanceMonitor::initTestCase()
-{
-    QApplication::setQuitOnLastWindowClosed(false);
-}
-
 void TestMaintenanceMonitor::init()
 {
-    module().reset();
-    env_ = std::make_unique<FixtureServers>(); // HOME, PUTTYDIR, working folder
+    env_ = std::make_unique<MonitorFixture>();
     QVERIFY2(env_->ok(), qPrintable(env_->error()));
     // Only a stand-in terminal around the real plink.
     workspace_ = std::make_unique<Workspace>(Workspace::Terminal::Present, &env_->sandbox(),
@@ -65,17 +54,15 @@ void TestMaintenanceMonitor::init()
 void TestMaintenanceMonitor::cleanup()
 {
     main_.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    QVERIFY(kit::clientsEnded());
     messages_.reset();
     workspace_.reset();
     env_.reset();
-    module().reset();
 }
 
 void TestMaintenanceMonitor::addedServerJoinsTheGridAndACycleStarts()
 {
-    FixtureServer& first = env_->start();
-    QVERIFY(env_->addToServersFile(first, QStringLiteral("first.test")));
+    env_->start("first.test");
     FixtureOptions options;
     options.password = QStringLiteral("second-pw");
     FixtureServer& second = env_->start(options);
