@@ -75,8 +75,15 @@ int modeOf(const QString& path)
     return int(st.st_mode & 07777);
 }
 
-int passwordFileCount()
+QStringList passwordFiles()
 {
     const QString folder = Runner::instance().passwordFolder();
-    return folder.isEmpty() ? 0 : int(QDir(folder).entryList(QDir::Files).size());
+    return folder.isEmpty() ? QStringList() : QDir(folder).entryList(QDir::Files);
+}
+
+QStringList passwordFilesSince(const QStringList& before)
+{
+    QStringList added = passwordFiles();
+    added.removeIf([&](const QString& file) { return before.contains(file); });
+    return added;
 }

@@ -23,5 +23,7 @@ bool isRunning(qint64 pid); // alive and not a zombie
 // The permission bits of path, or -1 when it does not exist.
 int modeOf(const QString& path);
 
-// How many password files the runner keeps now: each start writes one at once.
-int passwordFileCount();
+// The password files the runner keeps now: each start writes one at once.
+QStringList passwordFiles();
+// Those of now that are not in before.
+QStringList passwordFilesSince(const QStringList& before);
