@@ -3,6 +3,7 @@
 #include "store/ServerLookup.h"
 #include "store/Servers.h"
 #include "support/FileLock.h"
+#include "support/ServerRecords.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -28,12 +29,9 @@ QByteArray fileHash(const QString& name)
 StoreStatus addServer(Servers& view, const QString& domain, const QByteArray& plain = "pw",
                       const QString& host = {}, const QString& port = {})
 {
-    view.AddNew();
-    view.buffer().domain = domain;
-    view.buffer().serverHost = host;
-    view.buffer().sshPort = port;
-    view.buffer().serverPassword = ScramblePassword(plain);
-    return view.Update();
+    ServerRecord record = serverRecord(domain, host, port);
+    record.serverPassword = ScramblePassword(plain);
+    return ::addServer(view, record);
 }
 
 QStringList domains(Servers& view)
@@ -401,55 +399,46 @@ void TestServers::danglingLinkIsRefusedAndNothingCreated()
 
 void TestServers::killedWriterLosesNothingSaved()
 {
+    const int saved = 4;
     {
         Servers view(file);
         QVERIFY(addServer(view, "saved1.example", "one", "h1", "2201").ok());
         QVERIFY(addServer(view, "saved2.example", "two").ok());
     }
-    for (int round = 0; round < 3; ++round) {
-        QProcess writer;
-        writer.start(STORE_WRITER, {file});
-        QVERIFY(writer.waitForStarted());
-        // Let it save a few records, then kill it wherever it is.
-        int lines = 0;
-        while (lines < 3 + round && writer.waitForReadyRead(10000))
-            lines += writer.readAllStandardOutput().count('\n');
-        QVERIFY(lines >= 3 + round);
-        QTest::qWait(7 * round);
-        ::kill(pid_t(writer.processId()), SIGKILL);
-        QVERIFY(writer.waitForFinished(10000));
+    // The writer saves some records, then holds the next one in the middle of
+    // writing the file; only then is it killed.
+    QProcess writer;
+    writer.start(STORE_WRITER, {file, QString::number(saved)});
+    QVERIFY(writer.waitForStarted());
+    QByteArray out;
+    while (!out.endsWith("open\n") && writer.waitForReadyRead(20000))
+        out += writer.readAllStandardOutput();
+    QCOMPARE(out.split('\n').size(), saved + 2); // the numbers, "open" and the end
+    ::kill(pid_t(writer.processId()), SIGKILL);
+    QVERIFY(writer.waitForFinished(10000));
 
-        sqlite3* db = nullptr;
-        const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
-        sqlite3_close(db);
-        QVERIFY2(status.ok(), qPrintable(status.message));
-        Servers view(file);
-        QVERIFY(view.FindFirst("saved1.example"));
-        QCOMPARE(view.ServerPassword(), ScramblePassword("one"));
-        QCOMPARE(view.SSHPort(), QString("2201"));
-        QVERIFY(view.FindFirst("saved2.example"));
-        QCOMPARE(view.ServerPassword(), ScramblePassword("two"));
-        // Every record the writer got into the file is whole.
-        for (view.MoveFirst(); !view.Eof(); view.MoveNext()) {
-            if (!view.Domain().startsWith("writer"))
-                continue;
-            const QString number = view.Domain().mid(6);
-            QCOMPARE(view.RAID_Status(), QString(200000, QChar('m')) + number);
-        }
-        // The next round's writer starts numbering again: clear its records.
-        while (view.MoveFirst().ok()) {
-            bool removed = false;
-            for (; !view.Eof(); view.MoveNext()) {
-                if (view.Domain().startsWith("writer")) {
-                    QVERIFY(view.Delete().ok());
-                    removed = true;
-                    break;
-                }
-            }
-            if (!removed)
-                break;
-        }
+    sqlite3* db = nullptr;
+    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
+    sqlite3_close(db);
+    QVERIFY2(status.ok(), qPrintable(status.message));
+    Servers view(file);
+    QVERIFY(view.FindFirst("saved1.example"));
+    QCOMPARE(view.ServerPassword(), ScramblePassword("one"));
+    QCOMPARE(view.SSHPort(), QString("2201"));
+    QVERIFY(view.FindFirst("saved2.example"));
+    QCOMPARE(view.ServerPassword(), ScramblePassword("two"));
+    // Every record the writer saved is whole; the interrupted one is not there.
+    QStringList writers;
+    for (view.MoveFirst(); !view.Eof(); view.MoveNext()) {
+        if (!view.Domain().startsWith("writer"))
+            continue;
+        writers << view.Domain();
+        QCOMPARE(view.RAID_Status(), QString(200000, QChar('m')) + view.Domain().mid(6));
     }
+    QStringList expected;
+    for (int i = 0; i < saved; ++i)
+        expected << QStringLiteral("writer%1").arg(i);
+    QCOMPARE(writers, expected);
 }
 
 void TestServers::lookupReadsTheOneRecordFresh()
