@@ -24,15 +24,8 @@ private slots:
     void addedServerJoinsTheGridAndACycleStarts();
 
 private:
-    QAbstractButton* mainButton(const char* name) const
-    {
-        return main_->findChild<QAbstractButton*>(QLatin1String(name));
-    }
-    bool idle() const
-    {
-        return !module().busy && mainButton("RefreshBut")->isEnabled() &&
-               !mainButton("SkipBut")->isEnabled();
-    }
+    QAbstractButton* mainButton(const char* name) const { return kit::button(*main_, name); }
+    bool idle() const { return kit::idle(*main_); }
 
     std::unique_ptr<MonitorFixture> env_;
     std::unique_ptr<Workspace> workspace_;

@@ -90,6 +90,13 @@ inline QAbstractButton* button(Main& main, const char* name)
     return main.findChild<QAbstractButton*>(QLatin1String(name));
 }
 
+// Idle: no cycle, Refresh enabled, Skip disabled, the default pointer.
+inline bool idle(Main& main)
+{
+    return !module().busy && button(main, "RefreshBut")->isEnabled() &&
+           !button(main, "SkipBut")->isEnabled() && main.grid().mousePointer() == 0;
+}
+
 inline const QColor White(255, 255, 255);
 inline const QColor Black(0, 0, 0);
 inline const QColor Red(255, 0, 0);

@@ -1,20 +1,14 @@
 #include "MonitorTestKit.h"
 
-#include "app/Module.h"
 #include "maintenance/ServerMain.h"
-#include "monitor/CheckServerFrm.h"
 #include "probe/CommandLine.h"
-#include "probe/Runner.h"
 #include "support/FileLock.h"
-#include "support/FixtureServers.h"
 #include "support/SampleMdstat.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QtTest>
-#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -59,12 +53,15 @@ private:
     {
         return env->start(domain, options, raidStatus);
     }
-    FixtureOptions slow(std::chrono::milliseconds delay);
+    FixtureOptions slow(std::chrono::milliseconds delay)
+    {
+        return {.mode = FixtureMode::Slow, .delay = delay};
+    }
     FixtureOptions held() { return {.mode = FixtureMode::Held}; }
     void makeMain();
     void watchStatus();
     QStringList statusTexts(int row) const;
-    bool isIdle();
+    bool isIdle() { return kit::idle(*main); }
     QStringList leftoverTempFiles() const;
 
     std::unique_ptr<MonitorFixture> env;
@@ -88,14 +85,6 @@ void TestCheckCycle::cleanup()
     main.reset();
     QVERIFY(kit::clientsEnded());
     env.reset();
-}
-
-FixtureOptions TestCheckCycle::slow(std::chrono::milliseconds delay)
-{
-    FixtureOptions options;
-    options.mode = FixtureMode::Slow;
-    options.delay = delay;
-    return options;
 }
 
 void TestCheckCycle::makeMain()
@@ -136,12 +125,6 @@ QStringList TestCheckCycle::statusTexts(int row) const
             texts << change.text;
     }
     return texts;
-}
-
-bool TestCheckCycle::isIdle()
-{
-    return !module().busy && kit::button(*main, "RefreshBut")->isEnabled() &&
-           !kit::button(*main, "SkipBut")->isEnabled() && main->grid().mousePointer() == 0;
 }
 
 QStringList TestCheckCycle::leftoverTempFiles() const

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
-#include <memory>
 
 using namespace std::chrono_literals;
 

@@ -1,17 +1,12 @@
 #include "MonitorTestKit.h"
 
-#include "app/Module.h"
 #include "monitor/Twips.h"
-#include "probe/Runner.h"
-#include "support/FixtureServers.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
 
 // The monitor window without servers to reach: its controls, load,
 // activation over an empty or unreachable table, the timer and the layout.

@@ -10,8 +10,16 @@
 class MessageLog
 {
 public:
-    MessageLog();
-    ~MessageLog();
+    MessageLog()
+    {
+        previous_ = MessageBox::setHandler([this](const MessageBox::Request& request) {
+            requests_.append(request);
+            if (!answers_.isEmpty())
+                return answers_.takeFirst();
+            return request.code == MessageBox::Question ? int(MessageBox::No) : int(MessageBox::Ok);
+        });
+    }
+    ~MessageLog() { MessageBox::setHandler(previous_); }
     MessageLog(const MessageLog&) = delete;
     MessageLog& operator=(const MessageLog&) = delete;
 

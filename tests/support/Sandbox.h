@@ -3,13 +3,6 @@
 // A private place for a test: a temporary HOME, PUTTYDIR and working folder
 // (made current), and a folder of stand-in clients that can be put on PATH.
 // The destructor restores the environment and the current folder.
-//
-//     Sandbox box;
-//     box.addRecorder("putty");            // records each start, contacts nothing
-//     box.setPath(Sandbox::Path::StandInsFirst);
-//     ... start putty ...
-//     QVERIFY(box.waitForCalls("putty", 1));
-//     QCOMPARE(box.calls("putty")[0].password, "pw\n");
 
 #include <QByteArray>
 #include <QList>
