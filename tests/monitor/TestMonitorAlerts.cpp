@@ -97,13 +97,12 @@ private:
     QColor trayColour();
 
     NotificationStandIn standIn;
-    std::unique_ptr<FixtureServers> env;
+    std::unique_ptr<MonitorFixture> env;
     std::unique_ptr<Main> main;
 };
 
 void TestMonitorAlerts::initTestCase()
 {
-    QApplication::setQuitOnLastWindowClosed(false);
     // A connection of its own, as a notification daemon would have.
     QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "stand-in");
     QVERIFY2(bus.isConnected(), "no session bus: run under dbus-run-session");
@@ -114,18 +113,16 @@ void TestMonitorAlerts::initTestCase()
 
 void TestMonitorAlerts::init()
 {
-    module().reset();
     standIn.calls.clear();
-    env = std::make_unique<FixtureServers>();
+    env = std::make_unique<MonitorFixture>();
     QVERIFY2(env->ok(), qPrintable(env->error()));
 }
 
 void TestMonitorAlerts::cleanup()
 {
     main.reset();
-    QTRY_COMPARE_WITH_TIMEOUT(Runner::instance().runningCount(), 0, 20000);
+    QVERIFY(kit::clientsEnded());
     env.reset();
-    module().reset();
 }
 
 void TestMonitorAlerts::startMonitor()
