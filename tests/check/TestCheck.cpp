@@ -75,7 +75,7 @@ bool writeFile(const QString& name, const QByteArray& bytes)
 
 int freeLoopbackPort()
 {
-    return FixtureServers::closedPort(); // bound, read and closed: free for a moment
+    return FixtureServers::freePort();
 }
 
 QByteArray httpGet(QNetworkAccessManager& network, const QUrl& url)

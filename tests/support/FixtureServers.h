@@ -120,6 +120,9 @@ public:
     // A loopback port that refuses connections: bound for the whole test
     // process and never listening, so no other server can take it.
     static int closedPort();
+    // A loopback port that was free a moment ago (bound, read and closed), for
+    // a program that must listen on a port given in advance.
+    static int freePort();
 
     // Writes the server's record into a Servers.mdb (default: in the working folder).
     bool addToServersFile(const FixtureServer& server, const QString& domain,
