@@ -37,9 +37,11 @@ void MonitorAlerts::checkWritten(int row, bool stopped)
 
 void MonitorAlerts::cycleEnded()
 {
-    QStringList domains;
+    // A set: a list search per server would make the end of a cycle quadratic in the rows.
+    QSet<QString> domains;
+    domains.reserve(grid_.rows());
     for (int row = 1; row < grid_.rows(); ++row)
-        domains << grid_.textMatrix(row, ServerCol);
+        domains.insert(grid_.textMatrix(row, ServerCol));
     tracker_.keepOnly(domains);
     // A server removed meanwhile is no news any more.
     pending_.removeIf([&](const StateChange& change) { return !domains.contains(change.domain); });

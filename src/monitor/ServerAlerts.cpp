@@ -117,7 +117,7 @@ QList<StateChange> StateTracker::record(const QString& domain, const ServerState
     return changes;
 }
 
-void StateTracker::keepOnly(const QStringList& domains)
+void StateTracker::keepOnly(const QSet<QString>& domains)
 {
     for (auto it = last_.begin(); it != last_.end();) {
         if (domains.contains(it.key()))

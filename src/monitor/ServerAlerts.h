@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -43,7 +44,7 @@ public:
     // server that was offline in between is compared with its state before.
     QList<StateChange> record(const QString& domain, const ServerState& state);
     // Forgets every server not named; one that comes back starts afresh.
-    void keepOnly(const QStringList& domains);
+    void keepOnly(const QSet<QString>& domains);
 
 private:
     QHash<QString, ServerState> last_;
