@@ -15,15 +15,37 @@ using namespace std::chrono_literals;
 namespace
 {
 
-// Starts the program in folder, its password folders under runtime.
-void startProgram(QProcess& program, const QString& folder, const QString& runtime)
+// Servers.mdb in the fixture's working folder names one server that never
+// answers; the program's password folders go under runtime.
+struct HungServer {
+    HungServer() { servers.start("hung.example", {.mode = FixtureMode::Hung}); }
+    bool ok() const { return servers.ok() && runtime.isValid(); }
+    // Starts the program in the working folder.
+    void startProgram(QProcess& program)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_RUNTIME_DIR", runtime.path());
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setWorkingDirectory(servers.workDir());
+        program.start(VEMO_EXECUTABLE, {});
+    }
+
+    FixtureServers servers;
+    QTemporaryDir runtime;
+};
+
+// The program's check clients once one runs, or none once it ended or 30 s passed.
+QList<qint64> clientsOnceChecking(QProcess& program)
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime);
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(folder);
-    program.start(VEMO_EXECUTABLE, {});
+    QList<qint64> clients;
+    (void)QTest::qWaitFor(
+        [&] {
+            clients = childProcesses(program.processId(), "plink");
+            return !clients.isEmpty() || program.state() == QProcess::NotRunning;
+        },
+        30000);
+    return clients;
 }
 
 // Name, size, time of change and inode of each entry of folder.
@@ -71,71 +93,54 @@ void TestSignals::terminationEndsClientsAndRemovesPasswords_data()
 void TestSignals::terminationEndsClientsAndRemovesPasswords()
 {
     QFETCH(int, signal);
-    FixtureServers servers;
-    FixtureServer& hung = servers.start(FixtureOptions{.mode = FixtureMode::Hung});
-    QVERIFY2(servers.ok(), qPrintable(servers.error()));
-    QVERIFY(servers.addToServersFile(hung, "hung.example"));
-    QTemporaryDir runtime;
-    QVERIFY(runtime.isValid());
-    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    HungServer scene;
+    QVERIFY2(scene.ok(), qPrintable(scene.servers.error()));
+    const QString runtime = scene.runtime.path();
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    startProgram(program, servers.workDir(), runtime.path());
+    scene.startProgram(program);
     QVERIFY(program.waitForStarted());
-    const qint64 pid = program.processId();
 
     // The check's client runs; its password came through a pipe, so there is
     // no password file anywhere.
-    QList<qint64> clients;
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            clients = childProcesses(pid, "plink");
-            return !clients.isEmpty() || program.state() == QProcess::NotRunning;
-        },
-        30000));
+    const QList<qint64> clients = clientsOnceChecking(program);
     QVERIFY2(!clients.isEmpty(), "the program ended before its check started");
-    QCOMPARE(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList());
+    QCOMPARE(QDir(runtime).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
-    ::kill(pid_t(pid), signal);
+    ::kill(pid_t(program.processId()), signal);
     QVERIFY(program.waitForFinished(20000));
     QVERIFY(QTest::qWaitFor([&] { return !isRunning(clients.first()); }, 10000));
-    QCOMPARE(QDir(runtime.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-             QStringList());
+    QCOMPARE(QDir(runtime).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     if (signal == SIGKILL) {
         QCOMPARE(program.exitStatus(), QProcess::CrashExit);
         return; // its temp file stays until the next check of that server
     }
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
-    QCOMPARE(QDir(servers.workDir()).entryList({"~karu*"}, QDir::Files), QStringList());
+    QCOMPARE(QDir(scene.servers.workDir()).entryList({"~karu*"}, QDir::Files), QStringList());
 }
 
 // A second copy in the same folder is refused and touches nothing there; the
 // lock of a copy that was killed is taken over.
 void TestSignals::oneCopyPerFolder()
 {
-    FixtureServers servers;
-    FixtureServer& hung = servers.start(FixtureOptions{.mode = FixtureMode::Hung});
-    QVERIFY2(servers.ok(), qPrintable(servers.error()));
-    QVERIFY(servers.addToServersFile(hung, "hung.example"));
-    QTemporaryDir runtime;
-    QVERIFY(runtime.isValid());
-    const QString folder = servers.workDir();
+    HungServer scene;
+    QVERIFY2(scene.ok(), qPrintable(scene.servers.error()));
+    const QString folder = scene.servers.workDir();
 
     QProcess first;
     first.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    startProgram(first, folder, runtime.path());
+    scene.startProgram(first);
     QVERIFY(first.waitForStarted());
     // Its check runs: it holds the folder and has its temp file there.
-    QVERIFY(QTest::qWaitFor([&] { return !childProcesses(first.processId(), "plink").isEmpty(); },
-                            30000));
+    QVERIFY(!clientsOnceChecking(first).isEmpty());
     const QStringList before = folderState(folder);
     QVERIFY(before.filter("~karu~hung.example.tmp").size() == 1);
 
     QProcess second;
-    startProgram(second, folder, runtime.path());
+    scene.startProgram(second);
     QVERIFY(second.waitForStarted());
     QByteArray said;
     QVERIFY(QTest::qWaitFor(
@@ -164,15 +169,9 @@ void TestSignals::oneCopyPerFolder()
     QVERIFY(first.waitForFinished(20000));
     QProcess third;
     third.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    startProgram(third, folder, runtime.path());
+    scene.startProgram(third);
     QVERIFY(third.waitForStarted());
-    QVERIFY(QTest::qWaitFor(
-        [&] {
-            return !childProcesses(third.processId(), "plink").isEmpty() ||
-                   third.state() == QProcess::NotRunning;
-        },
-        30000));
-    QCOMPARE(third.state(), QProcess::Running);
+    QVERIFY(!clientsOnceChecking(third).isEmpty());
     ::kill(pid_t(third.processId()), SIGTERM);
     QVERIFY(third.waitForFinished(20000));
     QCOMPARE(third.exitCode(), 0);

@@ -17,6 +17,8 @@
 #include <QTableWidget>
 #include <QTest>
 
+#include <memory>
+
 // What each monitor test starts from: the module state reset and fixture
 // servers in their sandbox (HOME, PUTTYDIR, working folder). A test's cleanup
 // closes its window, checks kit::clientsEnded() and then drops the fixture.
@@ -101,5 +103,92 @@ inline const QColor White(255, 255, 255);
 inline const QColor Black(0, 0, 0);
 inline const QColor Red(255, 0, 0);
 inline const QColor Yellow(255, 255, 0);
+inline const QColor None; // no colour of the cell's own
+
+// A cell's text and colours, to compare in one go.
+struct Cell {
+    QString text;
+    QColor back, fore;
+    bool operator==(const Cell&) const = default;
+};
+
+inline Cell cellOf(Main& main, int row, int col)
+{
+    return {text(main, row, col), back(main, row, col), fore(main, row, col)};
+}
+
+// A row's four verdicts: Status, Uptime, RAID and Backup.
+inline QList<Cell> verdicts(Main& main, int row)
+{
+    return {cellOf(main, row, Status), cellOf(main, row, Uptime), cellOf(main, row, Raid),
+            cellOf(main, row, Backup)};
+}
 
 } // namespace kit
+
+namespace QTest
+{
+template <> inline char* toString(const kit::Cell& cell)
+{
+    const auto name = [](const QColor& c) {
+        return c.isValid() ? c.name() : QStringLiteral("none");
+    };
+    return qstrdup(qPrintable(
+        QStringLiteral("\"%1\" on %2 in %3").arg(cell.text, name(cell.back), name(cell.fore))));
+}
+} // namespace QTest
+
+// The base of the tests that drive the monitor window: every test function
+// starts from a fresh fixture and ends with the window closed, its clients
+// ended and the fixture dropped. A test class that needs more in init() or
+// cleanup() declares its own and calls these.
+class MonitorTest : public QObject
+{
+    Q_OBJECT
+protected slots:
+    void init()
+    {
+        endCalls = 0;
+        env = std::make_unique<MonitorFixture>();
+        QVERIFY2(env->ok(), qPrintable(env->error()));
+    }
+    void cleanup()
+    {
+        main.reset();
+        QVERIFY(kit::clientsEnded());
+        env.reset();
+    }
+
+protected:
+    // A monitor window whose "end the program" only counts its calls.
+    virtual void makeMain()
+    {
+        main = std::make_unique<Main>();
+        main->setEndProgram([this] { ++endCalls; });
+    }
+    // Shows a new window, activates it and waits until its first cycle ended.
+    void startMonitor()
+    {
+        makeMain();
+        main->show();
+        QVERIFY(QTest::qWaitForWindowActive(main.get()));
+        main->Form_Activate();
+        QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
+    }
+    // A click on Refresh and the end of the cycle it started.
+    void refreshAndWait()
+    {
+        main->RefreshBut_Click();
+        QVERIFY(module().busy);
+        QTRY_VERIFY_WITH_TIMEOUT(kit::idle(*main), 30000);
+    }
+    FixtureServer& startServer(const QString& domain, const FixtureOptions& options = {},
+                               const QString& raidStatus = {})
+    {
+        return env->start(domain, options, raidStatus);
+    }
+
+    std::unique_ptr<MonitorFixture> env;
+    std::unique_ptr<Main> main;
+    int endCalls = 0;
+};

@@ -14,7 +14,7 @@ using namespace std::chrono_literals;
 // Double-clicks on the monitor grid: the interactive login through a stand-in
 // putty on PATH, the RAID re-check through the real plink against fixture
 // servers, with the message boxes answered by the test.
-class TestGridActions : public QObject
+class TestGridActions : public MonitorTest
 {
     Q_OBJECT
 private slots:
@@ -34,25 +34,16 @@ private slots:
     void loginWithoutRecordStartsNothing();
 
 private:
-    FixtureServer& startServer(const QString& domain, const FixtureOptions& options = {},
-                               const QString& raidStatus = {})
-    {
-        return env->start(domain, options, raidStatus);
-    }
-    void startMonitor();
     void doubleClick(int row, int col);
     QStringList puttyCalls() const;
     const QList<MessageBox::Request>& boxes() const { return messages->requests(); }
 
-    std::unique_ptr<MonitorFixture> env;
-    std::unique_ptr<Main> main;
     std::unique_ptr<MessageLog> messages;
 };
 
 void TestGridActions::init()
 {
-    env = std::make_unique<MonitorFixture>();
-    QVERIFY2(env->ok(), qPrintable(env->error()));
+    MonitorTest::init();
     // A stand-in putty first on PATH: it records its arguments and the
     // password it was handed, and opens nothing.
     QVERIFY(env->sandbox().addRecorder("putty"));
@@ -62,21 +53,8 @@ void TestGridActions::init()
 
 void TestGridActions::cleanup()
 {
-    main.reset();
-    QVERIFY(kit::clientsEnded());
+    MonitorTest::cleanup();
     messages.reset();
-    env.reset();
-}
-
-// Shows the monitor and waits for its first cycle to end.
-void TestGridActions::startMonitor()
-{
-    main = std::make_unique<Main>();
-    main->setEndProgram([] {});
-    main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    main->Form_Activate();
-    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
 }
 
 void TestGridActions::doubleClick(int row, int col)
@@ -139,9 +117,7 @@ void TestGridActions::firstRecheckWithoutReference()
     QCOMPARE(boxes()[0].details,
              QStringLiteral("No RAID text has been accepted for this server yet."));
     QCOMPARE(kit::raidStatusOf("a.example"), stored);
-    QCOMPARE(kit::text(*main, 1, kit::Raid), cellText);
-    QCOMPARE(kit::back(*main, 1, kit::Raid), cellBack);
-    QCOMPARE(kit::fore(*main, 1, kit::Raid), cellFore);
+    QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{cellText, cellBack, cellFore}));
     QCOMPARE(main->grid().row(), 1);
     QCOMPARE(main->grid().col(), int(kit::Raid));
     QVERIFY(!QFile::exists(RaidTempFileName));
@@ -177,9 +153,7 @@ void TestGridActions::textEqualToTheReference()
     QCOMPARE(boxes()[0].code, int(MessageBox::Information));
     QCOMPARE(boxes()[0].text, QString::fromLatin1(DegradedMdstat));
     QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
-    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Clean"));
-    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::White);
-    QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::Black);
+    QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"Clean", kit::White, kit::Black}));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(DegradedMdstat));
 }
 
@@ -200,9 +174,7 @@ void TestGridActions::changedTextDeclinedKeepsTheReference()
     QVERIFY(boxes()[0].details.contains("\n-       1048512 blocks [2/2] [UU]\n"));
     QVERIFY(boxes()[0].details.contains("\n+       1048512 blocks [2/1] [U_]\n"));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
-    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("DIRTY!!!"));
-    QCOMPARE(kit::back(*main, 1, kit::Raid), kit::Red);
-    QCOMPARE(kit::fore(*main, 1, kit::Raid), kit::White);
+    QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"DIRTY!!!", kit::Red, kit::White}));
 }
 
 void TestGridActions::unreachableServer()

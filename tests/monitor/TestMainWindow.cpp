@@ -10,12 +10,10 @@
 
 // The monitor window without servers to reach: its controls, load,
 // activation over an empty or unreachable table, the timer and the layout.
-class TestMainWindow : public QObject
+class TestMainWindow : public MonitorTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void controls_data();
     void controls();
     void tabOrder();
@@ -35,32 +33,7 @@ private slots:
 private:
     int px(int twips) const { return Twips::toPixels(twips, main->logicalDpiY()); }
     int pxX(int twips) const { return Twips::toPixels(twips, main->logicalDpiX()); }
-    void makeMain();
-
-    std::unique_ptr<MonitorFixture> env;
-    std::unique_ptr<Main> main;
-    int endCalls = 0;
 };
-
-void TestMainWindow::init()
-{
-    endCalls = 0;
-    env = std::make_unique<MonitorFixture>();
-    QVERIFY2(env->ok(), qPrintable(env->error()));
-}
-
-void TestMainWindow::makeMain()
-{
-    main = std::make_unique<Main>();
-    main->setEndProgram([this] { ++endCalls; });
-}
-
-void TestMainWindow::cleanup()
-{
-    main.reset();
-    QVERIFY(kit::clientsEnded());
-    env.reset();
-}
 
 void TestMainWindow::controls_data()
 {

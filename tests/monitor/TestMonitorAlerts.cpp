@@ -72,13 +72,12 @@ Q_DECLARE_METATYPE(QList<StateChange>)
 // Desktop notifications, the tray, the keyboard and cut texts of the monitor.
 // Runs on a private session bus (dbus-run-session) where it stands in for the
 // notification service; the checks are the real plink against fixture servers.
-class TestMonitorAlerts : public QObject
+class TestMonitorAlerts : public MonitorTest
 {
     Q_OBJECT
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
     void changesBetweenChecks_data();
     void changesBetweenChecks();
     void burstBecomesOneSummary();
@@ -91,14 +90,10 @@ private slots:
     void cutTextsShowAsToolTips();
 
 private:
-    void startMonitor();
-    void refreshAndWait();
     QList<Notification> delivered();
     QColor trayColour();
 
     NotificationStandIn standIn;
-    std::unique_ptr<MonitorFixture> env;
-    std::unique_ptr<Main> main;
 };
 
 void TestMonitorAlerts::initTestCase()
@@ -113,33 +108,8 @@ void TestMonitorAlerts::initTestCase()
 
 void TestMonitorAlerts::init()
 {
+    MonitorTest::init();
     standIn.calls.clear();
-    env = std::make_unique<MonitorFixture>();
-    QVERIFY2(env->ok(), qPrintable(env->error()));
-}
-
-void TestMonitorAlerts::cleanup()
-{
-    main.reset();
-    QVERIFY(kit::clientsEnded());
-    env.reset();
-}
-
-void TestMonitorAlerts::startMonitor()
-{
-    main = std::make_unique<Main>();
-    main->setEndProgram([] {});
-    main->show();
-    QVERIFY(QTest::qWaitForWindowActive(main.get()));
-    main->Form_Activate();
-    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
-}
-
-void TestMonitorAlerts::refreshAndWait()
-{
-    main->RefreshBut_Click();
-    QVERIFY(module().busy);
-    QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
 }
 
 // What reached the service so far: a marker sent after them on the window's
