@@ -1,7 +1,9 @@
 #include "monitor/CheckCycle.h"
 
 #include "monitor/CheckServerFrm.h"
+#include "monitor/GridCells.h"
 #include "monitor/Main.h"
+#include "monitor/ServersGrid.h"
 
 #include <QTimer>
 
@@ -23,7 +25,30 @@ bool CheckCycle::checkEnded(CheckServerFrm*)
 {
     --running_;
     startWaiting();
-    return running_ == 0 && queued() == 0;
+    return !skipping_ && running_ == 0 && queued() == 0;
+}
+
+bool CheckCycle::skip()
+{
+    skipping_ = true;
+    ServersGrid& grid = main_.grid();
+    const QList<CheckServerFrm*> checks = findChildren<CheckServerFrm*>(Qt::FindDirectChildrenOnly);
+    for (CheckServerFrm* check : checks) {
+        if (!check->armed())
+            continue;
+        check->Timer1->stop();
+        check->deleteLater();
+        grid.setRow(check->caption().toInt());
+        grid.setCol(ServerCol);
+        grid.setCellBackColor(Colours::White);
+    }
+    armed_ = 0;
+    grid.setColumnBackColor(ServerCol, Colours::White, nextRow_);
+    nextRow_ = rows_;
+    for (CheckServerFrm* check : checks)
+        check->stopWaitingForLock();
+    skipping_ = false;
+    return running_ == 0;
 }
 
 void CheckCycle::startWaiting()

@@ -40,6 +40,13 @@ public:
     int queued() const { return rows_ - nextRow_ + armed_; }
     int running() const { return running_; }
 
+    // Skip: the rows not yet started are not checked in this cycle (their
+    // Server cells turn white, their earlier verdicts stay) and checks
+    // waiting for a locked file go offline at once; running clients are
+    // the caller's to end. True when that leaves nothing running: the
+    // cycle is over.
+    bool skip();
+
 private:
     void startWaiting();
 
@@ -51,4 +58,5 @@ private:
     int running_ = 0;
     ServerLookup lookup_;
     QElapsedTimer lockMet_;
+    bool skipping_ = false;
 };

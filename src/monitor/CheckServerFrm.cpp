@@ -16,12 +16,30 @@
 const QString CheckServerFrm::NotInTableReason = QStringLiteral("no longer in the server table");
 
 CheckServerFrm::CheckServerFrm(Main& main, CheckCycle& cycle)
-    : QObject(&cycle), Timer1(new QTimer(this)), main_(main), cycle_(cycle)
+    : QObject(&cycle), Timer1(new QTimer(this)), main_(main), cycle_(cycle),
+      lockRetry_(new QTimer(this))
 {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(1);
     connect(Timer1, &QTimer::timeout, this, &CheckServerFrm::Timer1_Timer);
+    lockRetry_->setSingleShot(true);
+    lockRetry_->setInterval(ServerFile::LockRetry);
+    connect(lockRetry_, &QTimer::timeout, this, &CheckServerFrm::readRecordAndRun);
+}
+
+bool CheckServerFrm::armed() const
+{
+    return Timer1->isActive();
+}
+
+void CheckServerFrm::stopWaitingForLock()
+{
+    if (!lockRetry_->isActive())
+        return;
+    lockRetry_->stop();
+    stopped_ = true;
+    giveOffline(Runner::StoppedReason);
 }
 
 void CheckServerFrm::Timer1_Timer()
@@ -62,7 +80,7 @@ void CheckServerFrm::readRecordAndRun()
         // until the time a client would have had is up.
         if (waitingForLock_.hasExpired(Runner::instance().deadline().count()))
             return giveOffline(ServerFile::LockedReason);
-        QTimer::singleShot(ServerFile::LockRetry, this, &CheckServerFrm::readRecordAndRun);
+        lockRetry_->start();
         return;
     default:
         return giveOffline(found.status.message);

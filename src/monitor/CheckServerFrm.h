@@ -33,6 +33,12 @@ public:
     // Starts the check; it goes on when the client ends.
     void CheckMyServer();
 
+    // Made and waiting for its timer: not started yet.
+    bool armed() const;
+    // A check waiting for a locked file goes offline now, as one whose
+    // client was ended would.
+    void stopWaitingForLock();
+
 private:
     void readRecordAndRun();
     void clientEnded(const RunResult& result);
@@ -48,4 +54,5 @@ private:
     QString raidStatus_;
     bool stopped_ = false; // its client was ended before it answered
     QElapsedTimer waitingForLock_;
+    QTimer* lockRetry_;
 };

@@ -290,8 +290,11 @@ void Main::RefreshBut_Click()
 
 void Main::SkipBut_Click()
 {
-    // Only the clients of this program are ended; each check then reads
-    // whatever its client left and the last one closes the cycle.
+    // Rows still waiting for a place are not checked in this cycle, and only
+    // the clients of this program are ended; each check then reads whatever
+    // its client left and the last one closes the cycle.
+    if (module().busy && cycle_ && cycle_->skip())
+        endCycle();
     Runner::instance().TerminateProcesses(QStringLiteral("plink"));
 }
 

@@ -131,20 +131,21 @@ void ServersGrid::addItems(const QStringList& firstCells)
                                       table_->model()->index(first + count - 1, Columns - 1));
 }
 
-void ServersGrid::setColumnBackColor(int col, Rgb colour)
+void ServersGrid::setColumnBackColor(int col, Rgb colour, int fromRow)
 {
     const int count = table_->rowCount();
-    if (col < 0 || col >= Columns || count == 0)
+    const int first = std::max(fromRow, 1) - 1;
+    if (col < 0 || col >= Columns || first >= count)
         return;
     const QBrush brush(toColor(colour));
     {
         const QSignalBlocker quiet(table_->model());
-        for (int tableRow = 0; tableRow < count; ++tableRow) {
+        for (int tableRow = first; tableRow < count; ++tableRow) {
             if (QTableWidgetItem* cell = table_->item(tableRow, col))
                 cell->setBackground(brush);
         }
     }
-    emit table_->model()->dataChanged(table_->model()->index(0, col),
+    emit table_->model()->dataChanged(table_->model()->index(first, col),
                                       table_->model()->index(count - 1, col));
 }
 

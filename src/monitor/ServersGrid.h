@@ -50,9 +50,9 @@ public:
     void setText(const QString& text);
     void setCellBackColor(Rgb colour);
     void setCellForeColor(Rgb colour);
-    // Sets the back colour of a column's cells in every data row; the
-    // current cell stays where it is.
-    void setColumnBackColor(int col, Rgb colour);
+    // Sets the back colour of a column's cells in every data row from
+    // fromRow on; the current cell stays where it is.
+    void setColumnBackColor(int col, Rgb colour, int fromRow = 1);
     // The hint shown when the pointer rests on a cell; empty removes it.
     void setCellToolTip(int row, int col, const QString& text);
 

@@ -103,6 +103,8 @@ void Runner::keepOutput(Run* run, const QByteArray& bytes)
         run->output += bytes.left(room);
 }
 
+const QString Runner::StoppedReason = QStringLiteral("stopped before it finished");
+
 Runner& Runner::instance()
 {
     static Runner runner;
@@ -325,7 +327,7 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
     if (run->timedOut)
         result.reason = deadlineText(d->deadline);
     else if (run->terminated)
-        result.reason = QStringLiteral("stopped before it finished");
+        result.reason = StoppedReason;
     else
         result.reason =
             clientFailureReason(run->programName, run->standardError, exitCode, crashed);

@@ -35,6 +35,8 @@ class Runner : public QObject
     Q_OBJECT
 public:
     static constexpr std::chrono::seconds DefaultDeadline{120};
+    // The reason of a run whose client was ended before it finished.
+    static const QString StoppedReason;
     // How long a detached client's password file outlives its start.
     static constexpr std::chrono::seconds DetachedPasswordGrace{30};
     // How much of a client's standard output is kept in memory; the rest is

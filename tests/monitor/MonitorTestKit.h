@@ -107,6 +107,15 @@ inline const QColor None; // no colour of the cell's own
 
 // A cell's text and colours, to compare in one go.
 struct Cell {
+    Cell() = default;
+    Cell(const QString& text, const QColor& back = None, const QColor& fore = None)
+        : text(text), back(back), fore(fore)
+    {
+    }
+    Cell(const char* text, const QColor& back = None, const QColor& fore = None)
+        : Cell(QString::fromUtf8(text), back, fore)
+    {
+    }
     QString text;
     QColor back, fore;
     bool operator==(const Cell&) const = default;

@@ -41,7 +41,8 @@ private slots:
     void unstartableClientGoesOffline();
     void boundedChecksWaitTheirTurn();
     void fanOutBoundsClientsAndEveryRowEnds();
-    void lockedFileGivesOfflineAfterTheDeadline();
+    void lockedFileGivesOffline_data();
+    void lockedFileGivesOffline();
     void maintenanceRebuildsAndRestarts();
     void maintenanceEmptyingTheTableClosesTheCycle();
 
@@ -288,8 +289,10 @@ void TestCheckCycle::skipEndsRunningRows()
     startServer("a.example").setUptime(3600);
     startServer("b.example", slow(120s));
     startServer("c.example", slow(120s));
+    startServer("d.example");
     QVERIFY2(env->ok(), qPrintable(env->error()));
     makeMain();
+    main->setMaxRunningChecks(2);
     main->Form_Activate();
     QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
                                  kit::text(*main, 2, kit::Status) == ">Pending..." &&
@@ -299,6 +302,9 @@ void TestCheckCycle::skipEndsRunningRows()
     QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
     QCOMPARE(Runner::instance().runningCount(), 0);
+    // The row waiting for a place is not checked in this cycle.
+    QCOMPARE(statusTexts(4), QStringList());
+    QCOMPARE(kit::back(*main, 4, kit::Server), kit::White);
     for (int row : {2, 3}) {
         QCOMPARE(kit::text(*main, row, kit::Status), QStringLiteral("!!!Offline!!!"));
         QCOMPARE(kit::back(*main, row, kit::Status), kit::Red);
@@ -404,22 +410,37 @@ void TestCheckCycle::fanOutBoundsClientsAndEveryRowEnds()
     QCOMPARE(leftoverTempFiles(), QStringList());
 }
 
-void TestCheckCycle::lockedFileGivesOfflineAfterTheDeadline()
+void TestCheckCycle::lockedFileGivesOffline_data()
 {
+    QTest::addColumn<bool>("skip");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("after the deadline") << false << "the server file is locked by another program";
+    QTest::newRow("at a skip") << true << "stopped before it finished";
+}
+
+void TestCheckCycle::lockedFileGivesOffline()
+{
+    QFETCH(bool, skip);
+    QFETCH(QString, reason);
     startServer("a.example").setUptime(60);
     QVERIFY2(env->ok(), qPrintable(env->error()));
     const auto deadline = Runner::instance().deadline();
     const auto restore = qScopeGuard([deadline] { Runner::instance().setDeadline(deadline); });
-    Runner::instance().setDeadline(1500ms);
+    if (!skip)
+        Runner::instance().setDeadline(1500ms);
     makeMain();
     main->Form_Activate(); // the grid is filled; the check reads its record later
     ExclusiveLock lock(QDir(env->workDir()).filePath("Servers.mdb"));
     QVERIFY(lock.held());
+    if (skip) {
+        // Waiting for the lock, with the whole deadline of 120 s ahead.
+        QTRY_COMPARE(statusTexts(1), QStringList{">Pending..."});
+        main->SkipBut_Click();
+    }
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
 
     QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
-    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(),
-             QStringLiteral("the server file is locked by another program"));
+    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), reason);
     QCOMPARE(Runner::instance().runningCount(), 0);
 
     // Once the lock is gone the next cycle reads the record again.
