@@ -8,7 +8,7 @@
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
-#include "store/Passwords.h"
+#include "probe/ServerCheck.h"
 #include "store/ServerLookup.h"
 
 #include <QTimer>
@@ -85,36 +85,26 @@ void CheckServerFrm::readRecordAndRun()
     default:
         return giveOffline(found.status.message);
     }
-    const ServerRecord& record = found.record;
-    raidStatus_ = record.raidStatus;
-    const CommandLine line =
-        ServerCheckLine(ResolveSshPort(record), ResolveConnectionPassword(record),
-                        ResolveSshHost(record), record.domain);
-    Runner::instance().RunCommand(line, this,
+    raidStatus_ = found.record.raidStatus;
+    Runner::instance().RunCommand(serverCheckLine(found.record), this,
                                   [this](const RunResult& result) { clientEnded(result); });
 }
 
 void CheckServerFrm::clientEnded(const RunResult& result)
 {
-    const OutputRead output = readOutputFile(CheckTempFileName(domain_));
-    stopped_ = result.terminated && !output.hasText;
-    if (!output.hasText) {
-        const QString reason =
-            result.reason.isEmpty() ? QStringLiteral("the server sent no answer") : result.reason;
-        return giveOffline(reason);
-    }
-    giveVerdicts(parseProbeOutput(output.text, raidStatus_));
+    const CheckVerdict verdict =
+        checkVerdict(readOutputFile(CheckTempFileName(domain_)), result, raidStatus_);
+    stopped_ = result.terminated && !verdict.online;
+    if (!verdict.online)
+        return giveOffline(verdict.reason);
+    giveVerdicts(verdict.cells);
 }
 
 void CheckServerFrm::giveOffline(const QString& reason)
 {
     ServersGrid& grid = main_.grid();
-    grid.setTextMatrix(row_, StatusCol, QStringLiteral("!!!Offline!!!"));
+    writeCell(grid, row_, StatusCol, offlineVerdict(reason).cells.status);
     grid.setCellToolTip(row_, StatusCol, reason);
-    grid.setRow(row_);
-    grid.setCol(StatusCol);
-    grid.setCellBackColor(Colours::Red);
-    grid.setCellForeColor(Colours::White);
     finish();
 }
 
