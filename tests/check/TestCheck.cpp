@@ -9,6 +9,7 @@
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
 #include "support/SampleMdstat.h"
+#include "support/ServerRecords.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -73,11 +74,6 @@ bool writeFile(const QString& name, const QByteArray& bytes)
            file.write(bytes) == bytes.size();
 }
 
-int freeLoopbackPort()
-{
-    return FixtureServers::freePort();
-}
-
 QByteArray httpGet(QNetworkAccessManager& network, const QUrl& url)
 {
     std::unique_ptr<QNetworkReply> reply(network.get(QNetworkRequest(url)));
@@ -132,12 +128,7 @@ void TestCheck::initTestCase()
     QVERIFY(fixtures_->addToServersFile(refusing, "refused.example", clean));
     ServerRecord closed = healthy_->record("closed.example", clean);
     closed.sshPort = QString::number(FixtureServers::closedPort());
-    {
-        Servers view;
-        QVERIFY(view.AddNew().ok());
-        view.buffer() = closed;
-        QVERIFY(view.Update().ok());
-    }
+    QVERIFY(addServers({closed}));
     QVERIFY(fixtures_->addToServersFile(*healthy_, OddDomain, clean));
 }
 
@@ -241,7 +232,7 @@ void TestCheck::prometheusThroughPromtoolAndNodeExporter()
 
     // node_exporter's textfile collector serves every series, the odd domain
     // as one label, and reports no error reading the file.
-    const int port = freeLoopbackPort();
+    const int port = FixtureServers::freePort();
     QProcess exporter;
     exporter.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     exporter.start(QStringLiteral("prometheus-node-exporter"),
@@ -344,24 +335,18 @@ void TestCheck::verdictsEqualTheWindowsGrid()
     const QJsonArray servers = QJsonDocument::fromJson(ran.out).array();
     QCOMPARE(servers.size(), main.grid().rows() - 1);
 
-    const auto colour = [](const QJsonObject& cell, const char* name) {
-        const QString text = cell.value(QLatin1String(name)).toString();
-        return text.isEmpty() ? QColor() : QColor(text);
+    const auto colour = [](const QJsonValue& name) {
+        return name.toString().isEmpty() ? QColor() : QColor(name.toString());
     };
-    const std::pair<const char*, int> cells[] = {{"status", kit::Status},
-                                                 {"uptime", kit::Uptime},
-                                                 {"raid", kit::Raid},
-                                                 {"backup", kit::Backup}};
     for (int row = 1; row < main.grid().rows(); ++row) {
         const QJsonObject server = servers[row - 1].toObject();
         QCOMPARE(server.value("domain").toString(), kit::text(main, row, kit::Server));
-        for (const auto& [name, col] : cells) {
+        QList<kit::Cell> cells;
+        for (const char* name : {"status", "uptime", "raid", "backup"}) {
             const QJsonObject cell = server.value(QLatin1String(name)).toObject();
-            const QString where = QStringLiteral("row %1, %2").arg(row).arg(name);
-            QVERIFY2(cell.value("text").toString() == kit::text(main, row, col), qPrintable(where));
-            QVERIFY2(colour(cell, "back") == kit::back(main, row, col), qPrintable(where));
-            QVERIFY2(colour(cell, "fore") == kit::fore(main, row, col), qPrintable(where));
+            cells.append({cell["text"].toString(), colour(cell["back"]), colour(cell["fore"])});
         }
+        QCOMPARE(cells, kit::verdicts(main, row));
         QCOMPARE(server.value("reason").toString(), kit::cell(main, row, kit::Status)->toolTip());
     }
 }
