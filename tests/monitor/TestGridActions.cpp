@@ -110,12 +110,9 @@ void TestGridActions::firstRecheckWithoutReference()
     QVERIFY(module().raidRecheck);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
 
-    QCOMPARE(boxes().size(), 1);
-    QCOMPARE(boxes()[0].text, QString::fromLatin1(HealthyMdstat));
-    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
-    QCOMPARE(boxes()[0].code, int(MessageBox::Question));
-    QCOMPARE(boxes()[0].details,
-             QStringLiteral("No RAID text has been accepted for this server yet."));
+    QCOMPARE(boxes(),
+             (QList<MessageBox::Request>{{HealthyMdstat, "a.example", MessageBox::Question,
+                                          "No RAID text has been accepted for this server yet."}}));
     QCOMPARE(kit::raidStatusOf("a.example"), stored);
     QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{cellText, cellBack, cellFore}));
     QCOMPARE(main->grid().row(), 1);
@@ -149,10 +146,8 @@ void TestGridActions::textEqualToTheReference()
 
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes().size(), 1);
-    QCOMPARE(boxes()[0].code, int(MessageBox::Information));
-    QCOMPARE(boxes()[0].text, QString::fromLatin1(DegradedMdstat));
-    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
+    QCOMPARE(boxes(), (QList<MessageBox::Request>{
+                          {DegradedMdstat, "a.example", MessageBox::Information, {}}}));
     QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"Clean", kit::White, kit::Black}));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(DegradedMdstat));
 }
@@ -187,11 +182,8 @@ void TestGridActions::unreachableServer()
 
     doubleClick(1, kit::Raid);
     QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
-    QCOMPARE(boxes().size(), 1);
-    QCOMPARE(boxes()[0].text, QStringLiteral("Unable to connect to server."));
-    QCOMPARE(boxes()[0].title, QStringLiteral("a.example"));
-    QCOMPARE(boxes()[0].code, int(MessageBox::Critical));
-    QCOMPARE(boxes()[0].details, QStringLiteral("Connection refused"));
+    QCOMPARE(boxes(), (QList<MessageBox::Request>{{"Unable to connect to server.", "a.example",
+                                                   MessageBox::Critical, "Connection refused"}}));
     QVERIFY(!QFile::exists(RaidTempFileName));
     QCOMPARE(QDir::current().entryList({"~karu*"}, QDir::Files | QDir::Hidden), QStringList());
     QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral(">Pending..."));

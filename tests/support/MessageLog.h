@@ -6,6 +6,26 @@
 #include "app/MessageBox.h"
 
 #include <QList>
+#include <QTest>
+
+// Boxes compare by all they show, and print so in a failed comparison.
+namespace MessageBox
+{
+inline bool operator==(const Request& a, const Request& b)
+{
+    return a.text == b.text && a.title == b.title && a.code == b.code && a.details == b.details;
+}
+} // namespace MessageBox
+
+namespace QTest
+{
+template <> inline char* toString(const MessageBox::Request& box)
+{
+    return qstrdup(qPrintable(QStringLiteral("box %1 \"%2\": \"%3\" (details \"%4\")")
+                                  .arg(box.code)
+                                  .arg(box.title, box.text, box.details)));
+}
+} // namespace QTest
 
 class MessageLog
 {
