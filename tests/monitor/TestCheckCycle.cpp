@@ -434,7 +434,7 @@ void TestCheckCycle::lockedFileGivesOffline()
     QVERIFY(lock.held());
     if (skip) {
         // Waiting for the lock, with the whole deadline of 120 s ahead.
-        QTRY_COMPARE(statusTexts(1), QStringList{">Pending..."});
+        QTRY_COMPARE_WITH_TIMEOUT(statusTexts(1), QStringList{">Pending..."}, 20000);
         main->SkipBut_Click();
     }
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
