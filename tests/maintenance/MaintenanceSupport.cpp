@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -19,6 +20,39 @@ QStringList tabOrder(QWidget* first, int count)
             break;
     }
     return names;
+}
+
+QStringList listed(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->item(i)->text();
+    return texts;
+}
+
+void typeEntries(QWidget& dialog, const QString& domain, const QString& host, const QString& port,
+                 const QString& password)
+{
+    const QList<std::pair<const char*, QString>> entries{{"DomainBox", domain},
+                                                         {"ServerHostBox", host},
+                                                         {"SSHPortBox", port},
+                                                         {"PasswordBox", password}};
+    for (const auto& [box, text] : entries) {
+        if (!text.isEmpty())
+            QTest::keyClicks(dialog.findChild<QLineEdit*>(QLatin1String(box)), text);
+    }
+}
+
+QStringList shownBoxes(const MessageLog& log)
+{
+    const QHash<int, QString> kinds{{MessageBox::Critical, "critical"},
+                                    {MessageBox::Question, "question"},
+                                    {MessageBox::Warning, "warning"},
+                                    {MessageBox::Information, "information"}};
+    QStringList shown;
+    for (const MessageBox::Request& request : log.requests())
+        shown << kinds.value(request.code, "unknown") + " [" + request.title + "]: " + request.text;
+    return shown;
 }
 
 Workspace::Workspace(Terminal terminal, Sandbox* shared, Client client)

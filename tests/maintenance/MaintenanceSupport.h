@@ -10,6 +10,7 @@
 #include "support/ServerRecords.h"
 
 #include <QApplication>
+#include <QListWidget>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -19,6 +20,18 @@
 
 // The objectNames of the widgets that Tab visits, starting with first.
 QStringList tabOrder(QWidget* first, int count);
+
+// The texts of the list's items, top to bottom.
+QStringList listed(const QListWidget* list);
+
+// Types into the add/edit dialog's domain, host, port and password boxes, key
+// by key; empty texts are skipped.
+void typeEntries(QWidget& dialog, const QString& domain, const QString& host, const QString& port,
+                 const QString& password);
+
+// Every message box asked so far, one line each: "<kind> [<title>]: <text>"
+// with kind critical, question, warning or information.
+QStringList shownBoxes(const MessageLog& log);
 
 class Workspace
 {

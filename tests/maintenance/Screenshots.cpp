@@ -1,14 +1,14 @@
 // Draws the maintenance window and the add/edit dialog with sample servers
 // and saves them as PNG files: screenshots <output folder>.
 
+#include "MaintenanceSupport.h"
+
 #include "maintenance/AddServer.h"
 #include "maintenance/ServerMain.h"
-#include "support/ServerRecords.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -65,11 +65,6 @@ int main(int argc, char* argv[])
     dialog.show();
     if (!QTest::qWaitForWindowExposed(&dialog))
         return 1;
-    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("DomainBox")),
-                     QStringLiteral("files.quillfern.test"));
-    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("SSHPortBox")),
-                     QStringLiteral("2222"));
-    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("PasswordBox")),
-                     QStringLiteral("sample"));
+    typeEntries(dialog, "files.quillfern.test", {}, "2222", "sample");
     return save(dialog, out + QStringLiteral("/addserver.png")) ? 0 : 1;
 }

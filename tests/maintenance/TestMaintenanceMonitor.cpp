@@ -8,7 +8,6 @@
 #include "monitor/MonitorTestKit.h"
 
 #include <QAbstractButton>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
@@ -72,16 +71,11 @@ void TestMaintenanceMonitor::addedServerJoinsTheGridAndACycleStarts()
     std::unique_ptr<ModalWatch> addWatch;
     auto maintenance = ModalWatch::on<ServerMain>([&](ServerMain& window) {
         addWatch = ModalWatch::on<AddServer>([&](AddServer& dialog) {
-            QTest::keyClicks(dialog.findChild<QLineEdit*>("DomainBox"), "Second.test");
-            QTest::keyClicks(dialog.findChild<QLineEdit*>("ServerHostBox"), second.host());
-            QTest::keyClicks(dialog.findChild<QLineEdit*>("SSHPortBox"), second.portText());
-            QTest::keyClicks(dialog.findChild<QLineEdit*>("PasswordBox"), second.password());
+            typeEntries(dialog, "Second.test", second.host(), second.portText(), second.password());
             QTest::mouseClick(dialog.addBut(), Qt::LeftButton);
         });
         QTest::mouseClick(window.findChild<QPushButton*>("AddServerBut"), Qt::LeftButton);
-        auto* list = window.findChild<QListWidget*>("ServersSpeedList");
-        for (int i = 0; i < list->count(); ++i)
-            listedAfterAdd << list->item(i)->text();
+        listedAfterAdd = listed(window.findChild<QListWidget*>("ServersSpeedList"));
         QTest::mouseClick(window.findChild<QPushButton*>("DoneBut"), Qt::LeftButton);
     });
     QTest::mouseClick(mainButton("MenuBut"), Qt::LeftButton);

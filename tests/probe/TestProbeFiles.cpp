@@ -151,11 +151,8 @@ void TestProbeFiles::hostileValuesStayWhole()
 {
     QFETCH(QString, value);
     const CommandLine check = ServerCheckLine(value, value, value, "example.org");
-    const QStringList args = check.arguments(PasswordFile);
-    QCOMPARE(args.size(), 6);
-    QCOMPARE(args[1], value);
-    QCOMPARE(args[4], "root@" + value);
-    QCOMPARE(args[5], ProbeCommand);
+    QCOMPARE(check.arguments(PasswordFile),
+             (QStringList{"-P", value, "-pwfile", PasswordFile, "root@" + value, ProbeCommand}));
     const QStringList login = InteractiveLoginLine(value, value, value).arguments(PasswordFile);
     QCOMPARE(login, (QStringList{"-P", value, "-pwfile", PasswordFile, "root@" + value}));
 }

@@ -27,20 +27,28 @@ struct Outcome {
     RunResult result;
 };
 
-std::shared_ptr<Outcome> run(const CommandLine& line, QObject* context)
+// Waits for the done call and says what it received: "started" or "not
+// started", ", timed out" and ", stopped" when so, how many calls when not one,
+// then ": " and the reason when there is one; "no call" when none came.
+QString ended(const std::shared_ptr<Outcome>& outcome, int timeoutMs = RunTimeoutMs)
 {
-    auto outcome = std::make_shared<Outcome>();
-    Runner::instance().RunCommand(line, context, [outcome](const RunResult& result) {
-        outcome->called = true;
-        ++outcome->calls;
-        outcome->result = result;
-    });
-    return outcome;
+    if (!QTest::qWaitFor([&] { return outcome->called; }, timeoutMs))
+        return QStringLiteral("no call");
+    const RunResult& result = outcome->result;
+    QString text = result.started ? QStringLiteral("started") : QStringLiteral("not started");
+    if (result.timedOut)
+        text += QStringLiteral(", timed out");
+    if (result.terminated)
+        text += QStringLiteral(", stopped");
+    if (outcome->calls != 1)
+        text += QStringLiteral(", %1 calls").arg(outcome->calls);
+    return result.reason.isEmpty() ? text : text + QStringLiteral(": ") + result.reason;
 }
 
-bool waitFor(const std::shared_ptr<Outcome>& outcome, int timeoutMs = RunTimeoutMs)
+// The server check of domain on the fixture server s.
+CommandLine checkLine(const FixtureServer& s, const QString& domain)
 {
-    return QTest::qWaitFor([&] { return outcome->called; }, timeoutMs);
+    return ServerCheckLine(s.portText(), s.password(), s.host(), domain);
 }
 
 // True once every call the runner posted before now has been delivered.
@@ -89,7 +97,12 @@ private slots:
     void shutdownEndsClientsAndClearsUp();
 
 private:
+    // RunCommand with a done callback that keeps what it received; the caller
+    // is context, or one that goes at the end of each test.
+    std::shared_ptr<Outcome> run(const CommandLine& line, QObject* context = nullptr);
+
     QTemporaryDir runtimeDir_; // the password files' base folder
+    std::unique_ptr<QObject> context_;
     std::unique_ptr<FixtureServers> servers_;
 };
 
@@ -101,8 +114,21 @@ void TestRunner::initTestCase()
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir_.path()));
 }
 
+std::shared_ptr<Outcome> TestRunner::run(const CommandLine& line, QObject* context)
+{
+    auto outcome = std::make_shared<Outcome>();
+    Runner::instance().RunCommand(line, context ? context : context_.get(),
+                                  [outcome](const RunResult& result) {
+                                      outcome->called = true;
+                                      ++outcome->calls;
+                                      outcome->result = result;
+                                  });
+    return outcome;
+}
+
 void TestRunner::init()
 {
+    context_ = std::make_unique<QObject>();
     servers_ = std::make_unique<FixtureServers>();
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     Runner::instance().setDeadline(30s);
@@ -110,6 +136,7 @@ void TestRunner::init()
 
 void TestRunner::cleanup()
 {
+    context_.reset(); // the tests' caller goes, as a local one would at the end of the test
     // Whatever the outcome, no output file stays behind and no client runs on.
     QCOMPARE(karuFiles(), QStringList());
     QCOMPARE(Runner::instance().runningCount(), 0);
@@ -160,21 +187,13 @@ void TestRunner::checksSideBySideGiveVerdicts()
         {&crInReport, "cr-in-report.example", "1d,1h,1m", "monday ", "DIRTY!!!"},
         {&cr, "cr.example", "1d,1h,57m", "93456 ", "DIRTY!!!"},
     };
-    QObject context;
     QList<std::shared_ptr<Outcome>> outcomes;
     for (const Expected& e : expected)
-        outcomes << run(
-            ServerCheckLine(e.server->portText(), e.server->password(), e.server->host(), e.domain),
-            &context);
+        outcomes << run(checkLine(*e.server, e.domain));
     QCOMPARE(Runner::instance().runningCount(), int(expected.size()));
     for (qsizetype i = 0; i < expected.size(); ++i) {
         const Expected& e = expected[i];
-        QVERIFY(waitFor(outcomes[i]));
-        QCOMPARE(outcomes[i]->calls, 1);
-        QVERIFY(outcomes[i]->result.started);
-        QVERIFY(!outcomes[i]->result.timedOut);
-        QVERIFY(!outcomes[i]->result.terminated);
-        QVERIFY2(outcomes[i]->result.reason.isEmpty(), qPrintable(outcomes[i]->result.reason));
+        QCOMPARE(ended(outcomes[i]), QStringLiteral("started"));
         const OutputRead out = readOutputFile(CheckTempFileName(e.domain));
         QVERIFY2(out.hasText, qPrintable(e.domain));
         const ProbeVerdicts v = parseProbeOutput(out.text, QString::fromUtf8(mdstat));
@@ -210,12 +229,8 @@ void TestRunner::failedRunsLeaveAnEmptyFile()
         servers_->start(FixtureOptions{.mode = FixtureMode(mode), .trustHostKey = trusted});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     const QString port = closed ? QString::number(FixtureServers::closedPort()) : s.portText();
-    QObject context;
-    auto outcome = run(RaidRecheckLine(port, s.password(), s.host()), &context);
-    QVERIFY(waitFor(outcome));
-    QVERIFY(outcome->result.started);
-    QVERIFY(!outcome->result.timedOut);
-    QCOMPARE(outcome->result.reason, reason);
+    auto outcome = run(RaidRecheckLine(port, s.password(), s.host()));
+    QCOMPARE(ended(outcome), "started: " + reason);
     QVERIFY(QFileInfo::exists(RaidTempFileName));
     QCOMPARE(QFileInfo(RaidTempFileName).size(), 0);
     QVERIFY(!readOutputFile(RaidTempFileName).hasText);
@@ -226,14 +241,8 @@ void TestRunner::hungHostEndsAtTheDeadline()
     FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Hung});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     Runner::instance().setDeadline(1500ms);
-    QObject context;
-    auto outcome =
-        run(ServerCheckLine(s.portText(), s.password(), s.host(), "hung.example"), &context);
-    QVERIFY(waitFor(outcome));
-    QVERIFY(outcome->result.started);
-    QVERIFY(outcome->result.timedOut);
-    QVERIFY(!outcome->result.terminated);
-    QCOMPARE(outcome->result.reason, QStringLiteral("timed out after 1500 ms"));
+    auto outcome = run(checkLine(s, "hung.example"));
+    QCOMPARE(ended(outcome), QStringLiteral("started, timed out: timed out after 1500 ms"));
     QVERIFY(!readOutputFile(CheckTempFileName("hung.example")).hasText);
 }
 
@@ -250,12 +259,11 @@ void TestRunner::terminateEndsOnlyOwnClients()
     QVERIFY(bystander.waitForStarted());
 
     // One client waits on the first server, two on the second.
-    QObject context;
     QList<std::shared_ptr<Outcome>> outcomes;
     const auto domain = [](int i) { return QStringLiteral("held%1.example").arg(i); };
     for (int i = 0; i < 3; ++i) {
         const FixtureServer& s = *held[i == 0 ? 0 : 1];
-        outcomes << run(ServerCheckLine(s.portText(), s.password(), s.host(), domain(i)), &context);
+        outcomes << run(checkLine(s, domain(i)));
     }
     QVERIFY(
         QTest::qWaitFor([&] { return held[0]->heldCount() + held[1]->heldCount() == 3; }, 20000));
@@ -263,19 +271,14 @@ void TestRunner::terminateEndsOnlyOwnClients()
     // No putty runs: nothing ends, so the first client, let go, ends on its own.
     Runner::instance().TerminateProcesses("putty");
     held[0]->release();
-    QVERIFY(waitFor(outcomes[0]));
-    QVERIFY(!outcomes[0]->result.terminated);
-    QVERIFY2(outcomes[0]->result.reason.isEmpty(), qPrintable(outcomes[0]->result.reason));
+    QCOMPARE(ended(outcomes[0]), QStringLiteral("started"));
     QVERIFY(readOutputFile(CheckTempFileName(domain(0))).hasText);
     QCOMPARE(Runner::instance().runningCount(), 2);
 
     Runner::instance().TerminateProcesses("PLINK");
     for (int i = 1; i < 3; ++i) {
-        QVERIFY(waitFor(outcomes[i], 20000));
-        QVERIFY(outcomes[i]->result.started);
-        QVERIFY(outcomes[i]->result.terminated);
-        QVERIFY(!outcomes[i]->result.timedOut);
-        QCOMPARE(outcomes[i]->result.reason, QStringLiteral("stopped before it finished"));
+        QCOMPARE(ended(outcomes[i], 20000),
+                 QStringLiteral("started, stopped: stopped before it finished"));
         QVERIFY(!readOutputFile(CheckTempFileName(domain(i))).hasText);
     }
     QCOMPARE(bystander.state(), QProcess::Running);
@@ -303,9 +306,8 @@ void TestRunner::passwordNeverOnACommandLineNorInAFile()
                        folder);
     QVERIFY(!watched.contains(-1));
 
-    QObject context;
-    auto check = run(ServerCheckLine(s.portText(), password, s.host(), "pw.example"), &context);
-    auto raid = run(RaidRecheckLine(s.portText(), password, s.host()), &context);
+    auto check = run(ServerCheckLine(s.portText(), password, s.host(), "pw.example"));
+    auto raid = run(RaidRecheckLine(s.portText(), password, s.host()));
     QVERIFY(QTest::qWaitFor([&] { return s.heldCount() == 2; }, 20000));
     const QList<qint64> clients = childProcesses("plink");
     QCOMPARE(clients.size(), 2);
@@ -326,8 +328,8 @@ void TestRunner::passwordNeverOnACommandLineNorInAFile()
         QVERIFY2(QFile::symLinkTarget(fd).contains("pipe:["), qPrintable(fd));
     }
     s.release();
-    QVERIFY(waitFor(check));
-    QVERIFY(waitFor(raid));
+    QCOMPARE(ended(check), QStringLiteral("started"));
+    QCOMPARE(ended(raid), QStringLiteral("started"));
     // The password arrived whole: the login worked.
     QVERIFY(readOutputFile(CheckTempFileName("pw.example")).hasText);
     QVERIFY(readOutputFile(RaidTempFileName).text.startsWith("Personalities"));
@@ -366,8 +368,7 @@ void TestRunner::hostileValuesReachTheClientWhole()
     // plink reads the number at the start of the port; the rest must not run.
     const QString port = s.portText() + hostile("port");
 
-    QObject context;
-    auto outcome = run(ServerCheckLine(port, password, s.host(), domain), &context);
+    auto outcome = run(ServerCheckLine(port, password, s.host(), domain));
     QVERIFY(QTest::qWaitFor([&] { return s.heldCount() == 1; }, 20000));
     const QList<qint64> clients = childProcesses("plink");
     QCOMPARE(clients.size(), 1);
@@ -376,8 +377,7 @@ void TestRunner::hostileValuesReachTheClientWhole()
     QCOMPARE(args.mid(1),
              (QStringList{"-P", port, "-pwfile", args[4], "root@127.0.0.1", ProbeCommand}));
     s.release();
-    QVERIFY(waitFor(outcome));
-    QVERIFY2(outcome->result.reason.isEmpty(), qPrintable(outcome->result.reason));
+    QCOMPARE(ended(outcome), QStringLiteral("started"));
     QVERIFY(QFileInfo::exists(CheckTempFileName(domain)));
     const OutputRead out = readOutputFile(CheckTempFileName(domain));
     QVERIFY(out.hasText);
@@ -394,20 +394,14 @@ void TestRunner::hostileHostIsOneArgument()
     servers_->sandbox().setPath(Sandbox::Path::StandInsOnly);
 
     const QString host = "h $(touch x)`touch y`;touch z|w&v'\"";
-    QObject context;
-    auto outcome = run(RaidRecheckLine("22", "pw 1", host), &context);
-    QVERIFY(waitFor(outcome));
-    QVERIFY(outcome->result.started);
+    auto outcome = run(RaidRecheckLine("22", "pw 1", host));
+    QCOMPARE(ended(outcome), QStringLiteral("started"));
     const QList<StandInCall> calls = servers_->sandbox().calls("plink");
     QCOMPARE(calls.size(), 1);
     const QStringList args = calls[0].args;
-    QCOMPARE(args.size(), 6);
-    QCOMPARE(args[0], QStringLiteral("-P"));
-    QCOMPARE(args[1], QStringLiteral("22"));
-    QCOMPARE(args[2], QStringLiteral("-pwfile"));
+    QCOMPARE(args,
+             (QStringList{"-P", "22", "-pwfile", args.value(3), "root@" + host, RaidCommand}));
     QVERIFY2(args[3].startsWith("/dev/fd/"), qPrintable(args[3]));
-    QCOMPARE(args[4], "root@" + host);
-    QCOMPARE(args[5], RaidCommand);
     QCOMPARE(calls[0].password, QStringLiteral("pw 1\n"));
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
              QStringList{RaidTempFileName});
@@ -423,13 +417,9 @@ void TestRunner::clientNotFound()
     QVERIFY(stale.open(QIODevice::WriteOnly));
     QVERIFY(stale.write("93456\n0\nmonday\n") > 0);
     stale.close();
-    QObject context;
-    auto outcome = run(ServerCheckLine("22", "pw", "127.0.0.1", "missing.example"), &context);
+    auto outcome = run(ServerCheckLine("22", "pw", "127.0.0.1", "missing.example"));
     QVERIFY(!outcome->called); // never from inside RunCommand
-    QVERIFY(waitFor(outcome));
-    QCOMPARE(outcome->calls, 1);
-    QVERIFY(!outcome->result.started);
-    QCOMPARE(outcome->result.reason, QStringLiteral("plink not found"));
+    QCOMPARE(ended(outcome), QStringLiteral("not started: plink not found"));
     QVERIFY(!readOutputFile(CheckTempFileName("missing.example")).hasText);
 
     QString reason;
@@ -466,13 +456,11 @@ void TestRunner::refusedLines()
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     QVERIFY(QDir().mkpath("~karu~")); // would let "~karu~/../x" reach the parent folder
 
-    QObject context;
-    auto outcome = run(ServerCheckLine(s.portText(), password, s.host(), domain), &context);
+    auto outcome = run(ServerCheckLine(s.portText(), password, s.host(), domain));
     QVERIFY(!outcome->called);
     QCOMPARE(Runner::instance().runningCount(), 0);
-    QVERIFY(waitFor(outcome));
-    QVERIFY(!outcome->result.started);
-    QVERIFY2(outcome->result.reason.contains(reasonPart), qPrintable(outcome->result.reason));
+    const QString end = ended(outcome);
+    QVERIFY2(end.startsWith("not started: ") && end.contains(reasonPart), qPrintable(end));
     QVERIFY(!readOutputFile(CheckTempFileName(domain)).hasText);
     QVERIFY(QDir().rmdir("~karu~"));
     QCOMPARE(QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
@@ -525,11 +513,9 @@ void TestRunner::readOnlyFolderNamesTheCause()
                        "created in the folder \"%1\" (Permission denied).")
             .arg(QDir::currentPath());
     const QString notice = outputFolderProblem();
-    QObject context;
     auto outcome = run(
-        ServerCheckLine(QString::number(FixtureServers::closedPort()), "pw", "127.0.0.1", "ro.x"),
-        &context);
-    const bool ended = waitFor(outcome);
+        ServerCheckLine(QString::number(FixtureServers::closedPort()), "pw", "127.0.0.1", "ro.x"));
+    const QString end = ended(outcome);
     const QString expectedReason =
         QStringLiteral("cannot create the temp file \"~karu~ro.x.tmp\" in %1: Permission denied")
             .arg(QDir::currentPath());
@@ -537,9 +523,7 @@ void TestRunner::readOnlyFolderNamesTheCause()
     if (!own.path().isEmpty())
         QFile::setPermissions(own.path(), readOnly | QFile::WriteOwner);
     QCOMPARE(notice, expectedNotice);
-    QVERIFY(ended);
-    QVERIFY(!outcome->result.started);
-    QCOMPARE(outcome->result.reason, expectedReason);
+    QCOMPARE(end, "not started: " + expectedReason);
 }
 
 void TestRunner::callerGoneEndsItsClient()
@@ -547,8 +531,7 @@ void TestRunner::callerGoneEndsItsClient()
     FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
     auto context = std::make_unique<QObject>();
-    auto outcome =
-        run(ServerCheckLine(s.portText(), s.password(), s.host(), "gone.example"), context.get());
+    auto outcome = run(checkLine(s, "gone.example"), context.get());
     QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 1; }, 20000));
     context.reset();
     QVERIFY(QTest::qWaitFor([] { return Runner::instance().runningCount() == 0; }, 20000));
@@ -709,10 +692,8 @@ void TestRunner::shutdownEndsClientsAndClearsUp()
 {
     FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
-    QObject context;
-    auto check =
-        run(ServerCheckLine(s.portText(), s.password(), s.host(), "quit.example"), &context);
-    auto raid = run(RaidRecheckLine(s.portText(), s.password(), s.host()), &context);
+    auto check = run(checkLine(s, "quit.example"));
+    auto raid = run(RaidRecheckLine(s.portText(), s.password(), s.host()));
     QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 2; }, 20000));
     const QString folder = Runner::instance().passwordFolder();
     QVERIFY(QFileInfo::exists(folder));

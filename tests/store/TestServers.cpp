@@ -5,7 +5,6 @@
 #include "support/FileLock.h"
 #include "support/ServerRecords.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,12 +17,22 @@
 namespace
 {
 
-QByteArray fileHash(const QString& name)
+// The file's bytes; nullopt when it cannot be read.
+std::optional<QByteArray> fileBytes(const QString& name)
 {
     QFile file(name);
     if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+        return std::nullopt;
+    return file.readAll();
+}
+
+// What the thorough check of a servers file says, as the programs open it.
+StoreStatus thoroughCheck(const QString& name)
+{
+    sqlite3* db = nullptr;
+    const StoreStatus status = ServerFile::open(name, &db, ServerFile::Check::Thorough);
+    sqlite3_close(db);
+    return status;
 }
 
 StoreStatus addServer(Servers& view, const QString& domain, const QByteArray& plain = "pw",
@@ -273,7 +282,8 @@ void TestServers::cancelledEditChangesNothing()
         Servers view(file);
         QVERIFY(addServer(view, "keep.example", QByteArray("p\0w\x04x", 5), "h", "2222").ok());
     }
-    const QByteArray before = fileHash(file);
+    const std::optional<QByteArray> before = fileBytes(file);
+    QVERIFY(before);
     Servers view(file);
     QVERIFY(view.FindFirst("keep.example"));
     QVERIFY(view.Edit().ok());
@@ -288,7 +298,7 @@ void TestServers::cancelledEditChangesNothing()
     view.buffer().domain = "new.example";
     view.CancelUpdate();
 
-    QCOMPARE(fileHash(file), before);
+    QCOMPARE(fileBytes(file), before);
     Servers fresh(file);
     QVERIFY(fresh.FindFirst("keep.example"));
     QCOMPARE(fresh.ServerPassword(), ScramblePassword(QByteArray("p\0w\x04x", 5)));
@@ -336,9 +346,7 @@ void TestServers::foreignFilesAreRefusedUntouched_data()
         for (int i = 0; i < 200; ++i)
             addServer(view, QStringLiteral("s%1.example").arg(i), QByteArray(200, 'p'));
     }
-    QFile goodFile(good);
-    goodFile.open(QIODevice::ReadOnly);
-    const QByteArray whole = goodFile.readAll();
+    const QByteArray whole = fileBytes(good).value_or(QByteArray());
     QTest::newRow("truncated database") << whole.left(whole.size() / 2);
 
     // A database of some other program.
@@ -347,9 +355,7 @@ void TestServers::foreignFilesAreRefusedUntouched_data()
     sqlite3_open(QFile::encodeName(other).constData(), &db);
     sqlite3_exec(db, "CREATE TABLE Customers (Name TEXT)", nullptr, nullptr, nullptr);
     sqlite3_close(db);
-    QFile otherFile(other);
-    otherFile.open(QIODevice::ReadOnly);
-    QTest::newRow("other sqlite database") << otherFile.readAll();
+    QTest::newRow("other sqlite database") << fileBytes(other).value_or(QByteArray());
 }
 
 void TestServers::foreignFilesAreRefusedUntouched()
@@ -360,18 +366,14 @@ void TestServers::foreignFilesAreRefusedUntouched()
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(content);
     }
-    sqlite3* db = nullptr;
-    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
-    sqlite3_close(db);
+    const StoreStatus status = thoroughCheck(file);
     QCOMPARE(status.error, StoreError::Failed);
     QVERIFY2(status.message.contains(file), qPrintable(status.message));
     Servers view(file);
     QVERIFY(!view.openStatus().ok());
     QCOMPARE(view.AddNew().error, StoreError::Failed);
 
-    QFile in(file);
-    QVERIFY(in.open(QIODevice::ReadOnly));
-    QCOMPARE(in.readAll(), content);
+    QCOMPARE(fileBytes(file), std::optional(content));
     QVERIFY(!QFile::exists(file + "-journal"));
 }
 
@@ -380,9 +382,7 @@ void TestServers::danglingLinkIsRefusedAndNothingCreated()
     QVERIFY(QDir(dir->path()).mkdir("elsewhere"));
     const QString target = dir->filePath("elsewhere/target.mdb");
     QVERIFY(QFile::link(target, file));
-    sqlite3* db = nullptr;
-    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
-    sqlite3_close(db);
+    const StoreStatus status = thoroughCheck(file);
     QCOMPARE(status.error, StoreError::Failed);
     QVERIFY2(status.message.contains(file) && status.message.contains(target) &&
                  status.message.contains("symbolic link"),
@@ -417,9 +417,7 @@ void TestServers::killedWriterLosesNothingSaved()
     ::kill(pid_t(writer.processId()), SIGKILL);
     QVERIFY(writer.waitForFinished(10000));
 
-    sqlite3* db = nullptr;
-    const StoreStatus status = ServerFile::open(file, &db, ServerFile::Check::Thorough);
-    sqlite3_close(db);
+    const StoreStatus status = thoroughCheck(file);
     QVERIFY2(status.ok(), qPrintable(status.message));
     Servers view(file);
     QVERIFY(view.FindFirst("saved1.example"));
@@ -491,9 +489,7 @@ void TestServers::lockIsReportedAsLockNotDamage()
 
     ExclusiveLock lock(file);
     QVERIFY(lock.held());
-    sqlite3* db = nullptr;
-    const StoreStatus opened = ServerFile::open(file, &db, ServerFile::Check::Thorough);
-    sqlite3_close(db);
+    const StoreStatus opened = thoroughCheck(file);
     QCOMPARE(opened.error, StoreError::Locked);
     QVERIFY2(opened.message.contains("is locked by another program"), qPrintable(opened.message));
     QCOMPARE(lookup.find("a.example").status.error, StoreError::Locked);
