@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <sqlite3.h>
 
@@ -41,6 +42,17 @@ void typeEntries(QWidget& dialog, const QString& domain, const QString& host, co
         if (!text.isEmpty())
             QTest::keyClicks(dialog.findChild<QLineEdit*>(QLatin1String(box)), text);
     }
+}
+
+QString dialogState(const QWidget& dialog)
+{
+    const auto* save = dialog.findChild<QPushButton*>(QStringLiteral("AddBut"));
+    QStringList entries;
+    for (const char* box : {"DomainBox", "ServerHostBox", "SSHPortBox", "PasswordBox"})
+        entries << dialog.findChild<QLineEdit*>(QLatin1String(box))->text();
+    return QStringLiteral("%1 | %2, %3 | %4")
+        .arg(dialog.windowTitle(), save->text(), save->isEnabled() ? "enabled" : "disabled",
+             entries.join(", "));
 }
 
 QStringList shownBoxes(const MessageLog& log)

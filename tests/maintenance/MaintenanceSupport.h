@@ -29,6 +29,10 @@ QStringList listed(const QListWidget* list);
 void typeEntries(QWidget& dialog, const QString& domain, const QString& host, const QString& port,
                  const QString& password);
 
+// The add/edit dialog as it shows: "<title> | <save caption>, enabled or
+// disabled | <domain>, <host>, <port>, <password>".
+QString dialogState(const QWidget& dialog);
+
 // Every message box asked so far, one line each: "<kind> [<title>]: <text>"
 // with kind critical, question, warning or information.
 QStringList shownBoxes(const MessageLog& log);

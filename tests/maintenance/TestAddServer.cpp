@@ -224,12 +224,11 @@ void TestAddServer::editModeShowsThePlainPasswordMasked()
 {
     QVERIFY(workspace_->seed({serverRecord("a.org", "127.0.0.5", "2200", "#short")}));
     OpenDialog open = openEdit("a.org");
-    QVERIFY(open.button("AddBut")->isEnabled()); // at once, from the loaded password
-    QCOMPARE(open.box("DomainBox")->text(), QStringLiteral("a.org"));
-    QCOMPARE(open.box("ServerHostBox")->text(), QStringLiteral("127.0.0.5"));
-    QCOMPARE(open.box("SSHPortBox")->text(), QStringLiteral("2200"));
-    // Shown as stored, "#" and all, never expanded; masked with "*".
-    QCOMPARE(open.box("PasswordBox")->text(), QStringLiteral("#short"));
+    // Save enabled at once, from the loaded password, shown as stored, "#" and
+    // all, never expanded; masked with "*".
+    QCOMPARE(
+        dialogState(*open.dialog),
+        QStringLiteral("Edit Server | &Accept Changes, enabled | a.org, 127.0.0.5, 2200, #short"));
     QCOMPARE(open.box("PasswordBox")->displayText(), QStringLiteral("******"));
 
     QVERIFY(open.status.ok());
@@ -253,10 +252,8 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     QCOMPARE(shownBoxes(*messages_),
              QStringList{"critical []: Duplicate Domain of Server Hostname!"});
     QVERIFY(open.dialog->isVisible());
-    QCOMPARE(open.box("DomainBox")->text(), QStringLiteral("taken.org"));
-    QCOMPARE(open.box("ServerHostBox")->text(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(open.box("SSHPortBox")->text(), port);
-    QCOMPARE(open.box("PasswordBox")->text(), plain);
+    QCOMPARE(dialogState(*open.dialog),
+             "Add Server | &Add Server, enabled | taken.org, 127.0.0.1, " + port + ", " + plain);
     QCOMPARE(open.selected->text(), QStringLiteral("taken.org")); // set before the save
     QCOMPARE(*workspace_->stored(), QList<ServerRecord>{[&] {
         ServerRecord first = taken;
@@ -307,9 +304,9 @@ void TestAddServer::saveUnderLockKeepsTheEntriesAndSaysSo()
     QVERIFY2(messages_->requests().first().text.contains("is locked by another program"),
              qPrintable(messages_->requests().first().text));
     QVERIFY(open.dialog->isVisible());
-    QCOMPARE(open.box("DomainBox")->text(), QStringLiteral("kept.org"));
-    QCOMPARE(open.box("ServerHostBox")->text(), QStringLiteral("new-host"));
-    QCOMPARE(open.box("PasswordBox")->text(), QStringLiteral("new-pw"));
+    QCOMPARE(
+        dialogState(*open.dialog),
+        QStringLiteral("Edit Server | &Accept Changes, enabled | kept.org, new-host, 22, new-pw"));
     lock.reset();
     QCOMPARE(workspace_->stored()->first().serverHost, QStringLiteral("h"));
 
@@ -428,8 +425,8 @@ void TestAddServer::badEntriesAreRefusedWithAMessage()
     QVERIFY(!messages_->requests().first().text.isEmpty());
     QVERIFY(open.dialog->isVisible());
     QCOMPARE(open.dialog->focusWidget(), open.box(qPrintable(focused)));
-    QCOMPARE(open.box("DomainBox")->text(), domain);
-    QCOMPARE(open.box("PasswordBox")->text(), password);
+    QCOMPARE(dialogState(*open.dialog),
+             "Add Server | &Add Server, enabled | " + domain + ", , , " + password);
     QCOMPARE(open.selected->text(), QStringLiteral("Selected"));
     QCOMPARE(workspace_->fileBytes(), before);
     // No verification run: it would have been handed its password by now.

@@ -307,25 +307,17 @@ void TestServerMain::doubleClickEditsOnlyWhileEditIsEnabled()
         QVERIFY(!watch->ran());
     }
 
-    QString title, saveCaption, domain, password;
-    bool saveEnabled = false;
+    QString shown;
     auto watch = ModalWatch::on<AddServer>([&](AddServer& dialog) {
-        title = dialog.windowTitle();
-        saveCaption = dialog.addBut()->text();
-        saveEnabled = dialog.addBut()->isEnabled();
-        domain = dialog.findChild<QLineEdit*>("DomainBox")->text();
-        password = dialog.findChild<QLineEdit*>("PasswordBox")->text();
+        shown = dialogState(dialog);
         QTest::mouseClick(dialog.findChild<QPushButton*>("CancelBut"), Qt::LeftButton);
     });
     const QPoint centre = list()->visualItemRect(item).center();
     QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, centre);
     QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, centre);
     QVERIFY(watch->ran());
-    QCOMPARE(title, QStringLiteral("Edit Server"));
-    QCOMPARE(saveCaption, QStringLiteral("&Accept Changes"));
-    QVERIFY(saveEnabled);
-    QCOMPARE(domain, QStringLiteral("d.org"));
-    QCOMPARE(password, QStringLiteral("#plain"));
+    QCOMPARE(shown, QStringLiteral(
+                        "Edit Server | &Accept Changes, enabled | d.org, 127.0.0.1, 2200, #plain"));
     QCOMPARE(workspace_->stored()->first().serverPassword, scrambledForm("#plain"));
 }
 
@@ -386,22 +378,15 @@ void TestServerMain::addSelectsTheNewServerAndRefills()
     clickItem("abc.com");
     const QStringList printed = panel()->lines();
 
-    bool blank = false, saveDisabled = false;
-    QString title;
+    QString shown;
     auto watch = ModalWatch::on<AddServer>([&](AddServer& dialog) {
-        title = dialog.windowTitle();
-        saveDisabled = !dialog.addBut()->isEnabled();
-        blank = true;
-        for (const char* name : {"DomainBox", "ServerHostBox", "SSHPortBox", "PasswordBox"})
-            blank = blank && dialog.findChild<QLineEdit*>(name)->text().isEmpty();
+        shown = dialogState(dialog);
         typeEntries(dialog, "New.org", "127.0.0.1", {}, "Secret");
         QTest::mouseClick(dialog.addBut(), Qt::LeftButton);
     });
     QTest::mouseClick(button("AddServerBut"), Qt::LeftButton);
     QVERIFY(watch->ran());
-    QCOMPARE(title, QStringLiteral("Add Server"));
-    QVERIFY(blank);
-    QVERIFY(saveDisabled);
+    QCOMPARE(shown, QStringLiteral("Add Server | &Add Server, disabled | , , , "));
     QVERIFY(workspace_->waitForPlink());
 
     QCOMPARE(listed(list()), (QStringList{"abc.com", "new.org"}));
@@ -413,12 +398,11 @@ void TestServerMain::addSelectsTheNewServerAndRefills()
     QCOMPARE(added.serverPassword, scrambledForm("Secret"));
 
     // Edit now acts on the new server.
-    QString domain;
-    auto edit = ModalWatch::on<AddServer>(
-        [&](AddServer& dialog) { domain = dialog.findChild<QLineEdit*>("DomainBox")->text(); });
+    auto edit = ModalWatch::on<AddServer>([&](AddServer& dialog) { shown = dialogState(dialog); });
     QTest::mouseClick(button("EditServerBut"), Qt::LeftButton);
     QVERIFY(edit->ran());
-    QCOMPARE(domain, QStringLiteral("new.org"));
+    QCOMPARE(shown, QStringLiteral(
+                        "Edit Server | &Accept Changes, enabled | new.org, 127.0.0.1, , Secret"));
 }
 
 void TestServerMain::editCanChangeTheDomain()
