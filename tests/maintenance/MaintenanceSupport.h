@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -77,6 +78,30 @@ private:
     std::unique_ptr<Sandbox> own_;
     Sandbox& sandbox_;
     bool terminal_ = true;
+};
+
+// The base of the tests of the maintenance window and its dialog: each test
+// function gets a fresh workspace and message log, dropped after it. A test
+// class that needs more in cleanup() declares its own and calls this one.
+class MaintenanceTest : public QObject
+{
+    Q_OBJECT
+protected slots:
+    void init()
+    {
+        workspace_ = std::make_unique<Workspace>();
+        QVERIFY2(workspace_->ok(), qPrintable(workspace_->error()));
+        messages_ = std::make_unique<MessageLog>();
+    }
+    void cleanup()
+    {
+        messages_.reset();
+        workspace_.reset();
+    }
+
+protected:
+    std::unique_ptr<Workspace> workspace_;
+    std::unique_ptr<MessageLog> messages_;
 };
 
 // Runs an action on the first visible modal dialog of type T once it shows

@@ -26,13 +26,10 @@ struct OpenDialog {
     QPushButton* button(const char* name) const { return dialog->findChild<QPushButton*>(name); }
 };
 
-class TestAddServer : public QObject
+class TestAddServer : public MaintenanceTest
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-
     void keyFilters_data();
     void keyFilters();
     void typingIntoTheNameBoxes_data();
@@ -57,23 +54,7 @@ private slots:
 private:
     OpenDialog openAdd();
     OpenDialog openEdit(const QString& domain);
-
-    std::unique_ptr<Workspace> workspace_;
-    std::unique_ptr<MessageLog> messages_;
 };
-
-void TestAddServer::init()
-{
-    workspace_ = std::make_unique<Workspace>();
-    QVERIFY2(workspace_->ok(), qPrintable(workspace_->error()));
-    messages_ = std::make_unique<MessageLog>();
-}
-
-void TestAddServer::cleanup()
-{
-    messages_.reset();
-    workspace_.reset();
-}
 
 OpenDialog TestAddServer::openAdd()
 {

@@ -30,11 +30,10 @@ QStringList domainsIn(const QList<ServerRecord>& records)
 
 } // namespace
 
-class TestServerMain : public QObject
+class TestServerMain : public MaintenanceTest
 {
     Q_OBJECT
 private slots:
-    void init();
     void cleanup();
 
     void filterListsExactPrefixes_data();
@@ -70,23 +69,13 @@ private:
     QLabel* selected() const { return child<QLabel>("Selected"); }
     QPushButton* button(const char* name) const { return child<QPushButton>(name); }
 
-    std::unique_ptr<Workspace> workspace_;
-    std::unique_ptr<MessageLog> messages_;
     std::unique_ptr<ServerMain> window_;
 };
-
-void TestServerMain::init()
-{
-    workspace_ = std::make_unique<Workspace>();
-    QVERIFY2(workspace_->ok(), qPrintable(workspace_->error()));
-    messages_ = std::make_unique<MessageLog>();
-}
 
 void TestServerMain::cleanup()
 {
     window_.reset();
-    messages_.reset();
-    workspace_.reset();
+    MaintenanceTest::cleanup();
 }
 
 void TestServerMain::open()
