@@ -84,13 +84,12 @@ private slots:
     void passwordNeverOnACommandLineNorInAFile();
     void hostileValuesReachTheClientWhole();
     void hostileHostIsOneArgument();
-    void clientNotFound();
+    void missingProgramsAreReported();
     void refusedLines_data();
     void refusedLines();
     void readOnlyFolderNamesTheCause();
     void callerGoneEndsItsClient();
     void detachedStarts();
-    void detachedConsoleWithoutTerminal();
     void terminalKeepsTheHostKeyFolder();
     void verificationTerminalHoldsOnlyOnFailure_data();
     void verificationTerminalHoldsOnlyOnFailure();
@@ -408,7 +407,7 @@ void TestRunner::hostileHostIsOneArgument()
     QVERIFY(!readOutputFile(RaidTempFileName).hasText);
 }
 
-void TestRunner::clientNotFound()
+void TestRunner::missingProgramsAreReported()
 {
     servers_->sandbox().setPath(Sandbox::Path::StandInsOnly); // nothing there
     // What an earlier run of the program left behind when it was killed must
@@ -426,6 +425,15 @@ void TestRunner::clientNotFound()
     QVERIFY(
         !Runner::instance().startDetached(InteractiveLoginLine("22", "pw", "127.0.0.1"), &reason));
     QCOMPARE(reason, QStringLiteral("putty not found"));
+
+    // With plink there but no terminal, the console client does not start
+    // either: not even its password file is written.
+    QVERIFY(servers_->sandbox().addRecorder("plink"));
+    const QStringList before = passwordFiles();
+    QVERIFY(
+        !Runner::instance().startDetached(VerificationLine("22", "pw", "h", "h.example"), &reason));
+    QVERIFY2(reason.contains("terminal"), qPrintable(reason));
+    QCOMPARE(passwordFilesSince(before), QStringList());
 }
 
 void TestRunner::refusedLines_data()
@@ -586,18 +594,6 @@ void TestRunner::detachedStarts()
     QCOMPARE(added.size(), 1);
     QVERIFY(QTest::qWaitFor([&] { return !passwordFiles().contains(added[0]); }, 10000));
     QVERIFY(box.waitForCalls("putty", 2));
-}
-
-void TestRunner::detachedConsoleWithoutTerminal()
-{
-    QVERIFY(servers_->sandbox().addRecorder("plink"));
-    servers_->sandbox().setPath(Sandbox::Path::StandInsOnly);
-    const QStringList before = passwordFiles();
-    QString reason;
-    QVERIFY(
-        !Runner::instance().startDetached(VerificationLine("22", "pw", "h", "h.example"), &reason));
-    QVERIFY2(reason.contains("terminal"), qPrintable(reason));
-    QCOMPARE(passwordFilesSince(before), QStringList());
 }
 
 void TestRunner::terminalKeepsTheHostKeyFolder()
