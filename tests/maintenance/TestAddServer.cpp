@@ -24,6 +24,12 @@ struct OpenDialog {
 
     QLineEdit* box(const char* name) const { return dialog->findChild<QLineEdit*>(name); }
     QPushButton* button(const char* name) const { return dialog->findChild<QPushButton*>(name); }
+    // Clicks the save button; true when the dialog closed.
+    bool saveCloses() const
+    {
+        QTest::mouseClick(button("AddBut"), Qt::LeftButton);
+        return !dialog->isVisible();
+    }
 };
 
 class TestAddServer : public MaintenanceTest
@@ -228,11 +234,9 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     OpenDialog open = openAdd();
     typeEntries(*open.dialog, "Taken.org", "127.0.0.1", port, {});
     open.box("PasswordBox")->setText(plain);
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-
+    QVERIFY(!open.saveCloses());
     QCOMPARE(shownBoxes(*messages_),
              QStringList{"critical []: Duplicate Domain of Server Hostname!"});
-    QVERIFY(open.dialog->isVisible());
     QCOMPARE(dialogState(*open.dialog),
              "Add Server | &Add Server, enabled | taken.org, 127.0.0.1, " + port + ", " + plain);
     QCOMPARE(open.selected->text(), QStringLiteral("taken.org")); // set before the save
@@ -246,9 +250,8 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     QLineEdit* domain = open.box("DomainBox");
     domain->selectAll();
     QTest::keyClicks(domain, QStringLiteral("fresh.org"));
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
+    QVERIFY(open.saveCloses());
     QCOMPARE(messages_->requests().size(), 1);
-    QVERIFY(!open.dialog->isVisible());
     QCOMPARE(open.dialog->result(), int(QDialog::Accepted));
     QCOMPARE(open.selected->text(), QStringLiteral("fresh.org"));
 
@@ -280,11 +283,10 @@ void TestAddServer::saveUnderLockKeepsTheEntriesAndSaysSo()
 
     auto lock = std::make_unique<ExclusiveLock>(workspace_->serversFile());
     QVERIFY(lock->held());
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
+    QVERIFY(!open.saveCloses());
     QCOMPARE(messages_->requests().size(), 1);
     QVERIFY2(messages_->requests().first().text.contains("is locked by another program"),
              qPrintable(messages_->requests().first().text));
-    QVERIFY(open.dialog->isVisible());
     QCOMPARE(
         dialogState(*open.dialog),
         QStringLiteral("Edit Server | &Accept Changes, enabled | kept.org, new-host, 22, new-pw"));
@@ -292,8 +294,7 @@ void TestAddServer::saveUnderLockKeepsTheEntriesAndSaysSo()
     QCOMPARE(workspace_->stored()->first().serverHost, QStringLiteral("h"));
 
     // Once the other program lets go, the same entries are saved.
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-    QVERIFY(!open.dialog->isVisible());
+    QVERIFY(open.saveCloses());
     QCOMPARE(workspace_->stored()->first().serverHost, QStringLiteral("new-host"));
     QCOMPARE(workspace_->stored()->first().serverPassword, scrambledForm("new-pw"));
 }
@@ -399,12 +400,10 @@ void TestAddServer::badEntriesAreRefusedWithAMessage()
     open.box("PasswordBox")->setText(password);
     QVERIFY(open.button("AddBut")->isEnabled());
     const QStringList passwordFilesBefore = passwordFiles();
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-
+    QVERIFY(!open.saveCloses());
     QCOMPARE(messages_->requests().size(), 1);
     QCOMPARE(messages_->requests().first().code, int(MessageBox::Critical));
     QVERIFY(!messages_->requests().first().text.isEmpty());
-    QVERIFY(open.dialog->isVisible());
     QCOMPARE(open.dialog->focusWidget(), open.box(qPrintable(focused)));
     QCOMPARE(dialogState(*open.dialog),
              "Add Server | &Add Server, enabled | " + domain + ", , , " + password);
@@ -416,8 +415,7 @@ void TestAddServer::badEntriesAreRefusedWithAMessage()
     // A 255-character password is fine.
     open.box("DomainBox")->setText(QStringLiteral("ok.org"));
     open.box("PasswordBox")->setText(QString(255, u'p'));
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-    QVERIFY(!open.dialog->isVisible());
+    QVERIFY(open.saveCloses());
     QCOMPARE(workspace_->stored()->last().serverPassword, scrambledForm(QString(255, u'p')));
     QVERIFY(workspace_->waitForPlink());
     QCOMPARE(workspace_->plinkCalls(), 1);
@@ -429,8 +427,7 @@ void TestAddServer::apostropheDomainIsSavedAndFound()
     QVERIFY(workspace_->seed({serverRecord("o.org", "", "", "x")}));
     OpenDialog open = openAdd();
     typeEntries(*open.dialog, "o'brien.org", "127.0.0.1", {}, "pw");
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-    QVERIFY(!open.dialog->isVisible());
+    QVERIFY(open.saveCloses());
     QCOMPARE(messages_->requests().size(), 0);
     QCOMPARE(workspace_->stored()->last().domain, QStringLiteral("o'brien.org"));
     QVERIFY(workspace_->waitForPlink());
@@ -467,8 +464,7 @@ void TestAddServer::verificationUsesResolvedParameters()
     OpenDialog open = openAdd();
     // The domain stands in for an empty host: keep it on loopback.
     typeEntries(*open.dialog, "127.0.0.1", host, port, password);
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-    QVERIFY(!open.dialog->isVisible());
+    QVERIFY(open.saveCloses());
     QCOMPARE(workspace_->stored()->last().sshPort, port); // stored empty, used as 22
     QVERIFY(workspace_->waitForPlink());
     const QStringList args = workspace_->plinkArguments();
@@ -486,8 +482,7 @@ void TestAddServer::missingTerminalIsReported()
     open.box("DomainBox")->setText(QStringLiteral("127.0.0.1"));
     open.box("PasswordBox")->setText(QStringLiteral("pw"));
     const QStringList passwordFilesBefore = passwordFiles();
-    QTest::mouseClick(open.button("AddBut"), Qt::LeftButton);
-    QVERIFY(!open.dialog->isVisible());
+    QVERIFY(open.saveCloses());
     QCOMPARE(workspace_->stored()->size(), 1); // saved all the same
     QCOMPARE(messages_->requests().size(), 1);
     QCOMPARE(messages_->requests().first().title, QStringLiteral("127.0.0.1"));
