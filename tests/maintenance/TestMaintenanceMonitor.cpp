@@ -49,6 +49,7 @@ void TestMaintenanceMonitor::addedServerJoinsTheGridAndACycleStarts()
     FixtureServer& second = env->start(FixtureOptions{.password = "second-pw"});
     QVERIFY2(env->ok(), qPrintable(env->error()));
     startMonitor();
+    QVERIFY(kit::idle(*main));
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
     QCOMPARE(main->grid().rows(), 2);
 
