@@ -55,18 +55,6 @@ QString dialogState(const QWidget& dialog)
              entries.join(", "));
 }
 
-QStringList shownBoxes(const MessageLog& log)
-{
-    const QHash<int, QString> kinds{{MessageBox::Critical, "critical"},
-                                    {MessageBox::Question, "question"},
-                                    {MessageBox::Warning, "warning"},
-                                    {MessageBox::Information, "information"}};
-    QStringList shown;
-    for (const MessageBox::Request& request : log.requests())
-        shown << kinds.value(request.code, "unknown") + " [" + request.title + "]: " + request.text;
-    return shown;
-}
-
 Workspace::Workspace(Terminal terminal, Sandbox* shared, Client client)
     : own_(shared ? nullptr : std::make_unique<Sandbox>()), sandbox_(shared ? *shared : *own_),
       terminal_(terminal == Terminal::Present)

@@ -34,10 +34,6 @@ void typeEntries(QWidget& dialog, const QString& domain, const QString& host, co
 // disabled | <domain>, <host>, <port>, <password>".
 QString dialogState(const QWidget& dialog);
 
-// Every message box asked so far, one line each: "<kind> [<title>]: <text>"
-// with kind critical, question, warning or information.
-QStringList shownBoxes(const MessageLog& log);
-
 class Workspace
 {
 public:

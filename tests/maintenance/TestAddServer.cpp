@@ -235,8 +235,9 @@ void TestAddServer::duplicateKeepsDialogThenSavesScrambledOnce()
     typeEntries(*open.dialog, "Taken.org", "127.0.0.1", port, {});
     open.box("PasswordBox")->setText(plain);
     QVERIFY(!open.saveCloses());
-    QCOMPARE(shownBoxes(*messages_),
-             QStringList{"critical []: Duplicate Domain of Server Hostname!"});
+    QCOMPARE(messages_->requests(),
+             (QList<MessageBox::Request>{
+                 {"Duplicate Domain of Server Hostname!", {}, MessageBox::Critical, {}}}));
     QCOMPARE(dialogState(*open.dialog),
              "Add Server | &Add Server, enabled | taken.org, 127.0.0.1, " + port + ", " + plain);
     QCOMPARE(open.selected->text(), QStringLiteral("taken.org")); // set before the save

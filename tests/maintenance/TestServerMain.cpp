@@ -266,7 +266,8 @@ void TestServerMain::removalAsksAndActsOnYesOnly()
 
     messages_->answerNext(MessageBox::No);
     QTest::mouseClick(button("RemoveServerBut"), Qt::LeftButton);
-    QCOMPARE(shownBoxes(*messages_), QStringList{"warning [abc.com]: " + RemovalQuestion});
+    QCOMPARE(messages_->requests(),
+             (QList<MessageBox::Request>{{RemovalQuestion, "abc.com", MessageBox::Warning, {}}}));
     QCOMPARE(workspace_->fileBytes(), before);
     QCOMPARE(panel()->lines(), printed);
     QVERIFY(button("EditServerBut")->isEnabled());
@@ -434,15 +435,17 @@ void TestServerMain::refusedSaveThenCancelLeavesTheRefusedDomainSelected()
     QTest::mouseClick(button("AddServerBut"), Qt::LeftButton);
     QVERIFY(watch->ran());
     QVERIFY(stayedOpen);
-    const QString duplicate = QStringLiteral("critical []: Duplicate Domain of Server Hostname!");
-    QCOMPARE(shownBoxes(*messages_), QStringList{duplicate});
+    const MessageBox::Request duplicate{
+        "Duplicate Domain of Server Hostname!", {}, MessageBox::Critical, {}};
+    QCOMPARE(messages_->requests(), QList<MessageBox::Request>{duplicate});
     QCOMPARE(selected()->text(), QStringLiteral("cd.org"));
     QCOMPARE(panel()->lines(), printed);
 
     messages_->answerNext(MessageBox::No);
     QTest::mouseClick(button("RemoveServerBut"), Qt::LeftButton);
-    QCOMPARE(shownBoxes(*messages_),
-             (QStringList{duplicate, "warning [cd.org]: " + RemovalQuestion}));
+    QCOMPARE(messages_->requests(),
+             (QList<MessageBox::Request>{duplicate,
+                                         {RemovalQuestion, "cd.org", MessageBox::Warning, {}}}));
     window_.reset();
     QCOMPARE(workspace_->fileBytes(), before);
 }
