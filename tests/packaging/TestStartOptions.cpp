@@ -1,4 +1,5 @@
 #include "monitor/MonitorIcon.h"
+#include "support/Processes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -47,13 +48,6 @@ QStringList entriesUnder(const QString& root)
         found << QDir(root).relativeFilePath(it.next());
     found.sort();
     return found;
-}
-
-int modeOf(const QString& path)
-{
-    struct stat info {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 } // namespace
