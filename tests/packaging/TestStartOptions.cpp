@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <sys/stat.h>
 
 namespace
 {
