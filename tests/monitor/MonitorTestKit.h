@@ -175,13 +175,19 @@ protected:
         main = std::make_unique<Main>();
         main->setEndProgram([this] { ++endCalls; });
     }
-    // Shows a new window, activates it and waits until its first cycle ended.
-    void startMonitor()
+    // Shows a new window and activates it: the grid is filled and the first
+    // cycle has begun.
+    void activate()
     {
         makeMain();
         main->show();
         QVERIFY(QTest::qWaitForWindowActive(main.get()));
         main->Form_Activate();
+    }
+    // ... and waits until that cycle ended.
+    void startMonitor()
+    {
+        activate();
         QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 30000);
     }
     // A click on Refresh and the end of the cycle it started.

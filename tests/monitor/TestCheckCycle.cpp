@@ -124,8 +124,7 @@ void TestCheckCycle::threeServersOneRefusing()
     startServer("c.example", refusing);
     QVERIFY2(env->ok(), qPrintable(env->error()));
 
-    makeMain();
-    main->Form_Activate();
+    activate();
     QCOMPARE(main->grid().mousePointer(), 11);
 
     // Both held rows wait on their clients at the same time.
@@ -184,8 +183,7 @@ void TestCheckCycle::secondCycleKeepsEarlierCells()
     b.setMdstat(DegradedMdstat);
     b.setBackupReport("1\n", QByteArray("yesterday\n"));
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
     // What the first check of b learnt, and the offline check keeps.
     const QList<kit::Cell> learnt{
@@ -219,8 +217,7 @@ void TestCheckCycle::closeRequest()
     startServer("a.example").setUptime(3600);
     startServer("b.example", slow(duringCycle ? 120s : 0s));
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     if (!duringCycle) {
         QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
         QVERIFY(main->close());
@@ -253,8 +250,7 @@ void TestCheckCycle::fifthTickDuringCycleStartsNothing()
     startServer("a.example").setUptime(3600);
     FixtureServer& b = startServer("b.example", held());
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
                                  kit::text(*main, 2, kit::Status) == ">Pending...",
                              20000);
@@ -321,8 +317,7 @@ void TestCheckCycle::removedServerGoesOffline()
     startServer("b.example").setUptime(120);
     startServer("c.example").setUptime(180);
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     // Another view removes b after the grid was filled, before its check reads the file.
     QVERIFY(kit::removeRecord("b.example"));
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
@@ -350,8 +345,7 @@ void TestCheckCycle::unstartableClientGoesOffline()
     QVERIFY(kit::addRecord("bad/name", "127.0.0.1", QString::number(env->closedPort())));
     startServer("b.example", slow(1500ms)).setUptime(60);
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
     QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
     QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), *domainFileNameProblem("bad/name"));
@@ -428,8 +422,7 @@ void TestCheckCycle::lockedFileGivesOffline()
     const auto restore = qScopeGuard([deadline] { Runner::instance().setDeadline(deadline); });
     if (!skip)
         Runner::instance().setDeadline(1500ms);
-    makeMain();
-    main->Form_Activate(); // the grid is filled; the check reads its record later
+    activate(); // the grid is filled; the check reads its record later
     ExclusiveLock lock(QDir(env->workDir()).filePath("Servers.mdb"));
     QVERIFY(lock.held());
     if (skip) {
@@ -455,8 +448,7 @@ void TestCheckCycle::maintenanceRebuildsAndRestarts()
     startServer("a.example").setUptime(60);
     FixtureServer& b = startServer("b.example", held());
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == "Online" &&
                                  kit::text(*main, 2, kit::Status) == ">Pending...",
                              20000);
@@ -506,8 +498,7 @@ void TestCheckCycle::maintenanceEmptyingTheTableClosesTheCycle()
 {
     startServer("a.example", slow(120s));
     QVERIFY2(env->ok(), qPrintable(env->error()));
-    makeMain();
-    main->Form_Activate();
+    activate();
     QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 1, kit::Status) == ">Pending..." &&
                                  Runner::instance().runningCount() == 1,
                              20000);

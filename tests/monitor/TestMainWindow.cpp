@@ -148,9 +148,7 @@ void TestMainWindow::emptyCycleEndsAtOnce_data()
 void TestMainWindow::emptyCycleEndsAtOnce()
 {
     QFETCH(bool, byTimer);
-    makeMain();
-    main->show();
-    main->Form_Activate();
+    activate();
     if (byTimer) {
         for (int tick = 1; tick <= 4; ++tick) {
             main->Timer1_Timer();
@@ -173,9 +171,7 @@ void TestMainWindow::emptyCycleEndsAtOnce()
 
 void TestMainWindow::platformActivationDoesNotRebuild()
 {
-    makeMain();
-    main->show();
-    main->Form_Activate();
+    activate();
     QVERIFY(kit::addRecord("late.example", "127.0.0.1", QString::number(env->closedPort())));
     // Coming back from another program, or a message box closing.
     QEvent activate(QEvent::WindowActivate);
@@ -189,10 +185,7 @@ void TestMainWindow::platformActivationDoesNotRebuild()
 
 void TestMainWindow::widthFollowsColumnsHeightFollowsUser()
 {
-    makeMain();
-    main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    main->Form_Activate();
+    activate();
     QCoreApplication::processEvents();
     // Title row only: the rows count as not fitting, so the grid leaves room.
     const int sum = 2500 + 1200 + 1200 + 1200 + 1500;
@@ -221,9 +214,7 @@ void TestMainWindow::widthFollowsColumnsHeightFollowsUser()
 
 void TestMainWindow::tooShortKeepsTheGridHeight()
 {
-    makeMain();
-    main->show();
-    main->Form_Activate();
+    activate();
     QCoreApplication::processEvents();
     const int gridHeight = main->grid().widget()->height();
     main->setMinimumHeight(0);
@@ -256,10 +247,7 @@ void TestMainWindow::activationSizesToTheRows()
     const QString port = QString::number(env->closedPort());
     for (int i = 1; i <= servers; ++i)
         QVERIFY(kit::addRecord(QStringLiteral("s%1.example").arg(i), "127.0.0.1", port));
-    makeMain();
-    main->show();
-    QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-    main->Form_Activate();
+    activate();
     QCoreApplication::processEvents();
 
     ServersGrid& grid = main->grid();
