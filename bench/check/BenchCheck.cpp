@@ -10,9 +10,9 @@
 // Exits 1 when a check did not end online (every fixture server is healthy)
 // and 2 when vemo-check took more than 1.15 times the bare driver.
 
+#include "PlinkBench.h"
 #include "probe/CheckFanOut.h"
 #include "probe/CommandLine.h"
-#include "probe/PasswordFiles.h"
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
 #include "support/SampleMdstat.h"
@@ -23,7 +23,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
 
@@ -131,26 +130,14 @@ int main(int argc, char** argv)
     if (sizes.isEmpty())
         sizes = {200};
 
-    const QString plink = QStandardPaths::findExecutable(QStringLiteral("plink"));
-    if (plink.isEmpty()) {
-        std::fprintf(stderr, "plink not found\n");
+    PlinkBench bench;
+    if (const QString problem = bench.start(FixtureCount, Password); !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
-    FixtureServers fixtures;
-    const std::vector<FixtureServer*> servers =
-        fixtures.startMany(FixtureCount, FixtureOptions{.password = Password});
-    if (!fixtures.ok()) {
-        std::fprintf(stderr, "%s\n", qPrintable(fixtures.error()));
-        return 1;
-    }
+    const std::vector<FixtureServer*>& servers = bench.servers;
     for (FixtureServer* server : servers)
         server->setMdstat(HealthyMdstat);
-    PasswordFiles passwords;
-    const auto passwordFile = passwords.write(Password);
-    if (!passwordFile.problem.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(passwordFile.problem));
-        return 1;
-    }
 
     out << "vemo-check against a bare driver, fan-out " << jobs
         << ", fixture servers: " << FixtureCount
@@ -168,7 +155,7 @@ int main(int argc, char** argv)
         int checkOnline = n, plainOnline = n;
         for (int round = 0; round < rounds; ++round) {
             const Timing c = vemoCheck(file, jobs);
-            const Timing b = bare(servers, n, jobs, plink, passwordFile.path);
+            const Timing b = bare(servers, n, jobs, bench.plink, bench.passwordFile);
             check.seconds = std::min(check.seconds, c.seconds);
             plain.seconds = std::min(plain.seconds, b.seconds);
             checkOnline = std::min(checkOnline, c.online);

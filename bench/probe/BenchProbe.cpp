@@ -3,9 +3,9 @@
 // it, all against fixture servers on 127.0.0.1.
 //
 //     bench_probe [N ...]      default: 50 200
+#include "PlinkBench.h"
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
-#include "probe/PasswordFiles.h"
 #include "probe/ProbeVerdicts.h"
 #include "probe/Runner.h"
 #include "support/FixtureServers.h"
@@ -14,7 +14,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTextStream>
 #include <QThread>
 
@@ -102,32 +101,23 @@ int main(int argc, char** argv)
     if (sizes.isEmpty())
         sizes = {50, 200};
 
-    const QString plink = QStandardPaths::findExecutable(QStringLiteral("plink"));
-    if (plink.isEmpty()) {
-        std::fprintf(stderr, "plink not found\n");
+    PlinkBench bench;
+    if (const QString problem = bench.start(ServerCount, QStringLiteral("bench-pw"));
+        !problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
         return 1;
     }
-    FixtureServers fixtures;
-    const std::vector<FixtureServer*> servers =
-        fixtures.startMany(ServerCount, FixtureOptions{.password = "bench-pw"});
-    if (!fixtures.ok()) {
-        std::fprintf(stderr, "%s\n", qPrintable(fixtures.error()));
-        return 1;
-    }
-    PasswordFiles passwords;
-    const auto passwordFile = passwords.write(QStringLiteral("bench-pw"));
-    if (!passwordFile.problem.isEmpty()) {
-        std::fprintf(stderr, "%s\n", qPrintable(passwordFile.problem));
-        return 1;
-    }
+    const std::vector<FixtureServer*>& servers = bench.servers;
+    const QString& plink = bench.plink;
+    const QString& passwordFile = bench.passwordFile;
 
     out << "fixture servers: " << ServerCount
         << " on 127.0.0.1, cores: " << QThread::idealThreadCount() << Qt::endl;
     throughRunner(servers, 10); // warm-up
-    bare(servers, 10, plink, passwordFile.path);
+    bare(servers, 10, plink, passwordFile);
     for (int n : sizes) {
         const Timing runner = throughRunner(servers, n);
-        const Timing plain = bare(servers, n, plink, passwordFile.path);
+        const Timing plain = bare(servers, n, plink, passwordFile);
         out << QStringLiteral("N=%1  runner %2 s (%3 ok)  bare plink %4 s (%5 ok)  ratio %6")
                    .arg(n)
                    .arg(runner.seconds, 0, 'f', 2)
