@@ -19,7 +19,7 @@ int main(int argc, char* argv[])
     raiseOpenFileLimit(); // before any client starts; best effort
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VEMO"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(VEMO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(VEMO_APP_ID));
     installQtMessageBoxes();
     if (const std::optional<int> status = StartOptions::apply(QApplication::arguments().mid(1)))

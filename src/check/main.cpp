@@ -107,9 +107,7 @@ int main(int argc, char* argv[])
 
     if (options.timeout)
         Runner::instance().setDeadline(*options.timeout);
-    int jobs = options.jobs.value_or(DefaultCheckFanOut);
-    if (const int withinLimit = clientsWithinOpenFileLimit(); withinLimit > 0)
-        jobs = std::min(jobs, withinLimit);
+    const int jobs = checkFanOut(options.jobs.value_or(DefaultCheckFanOut));
 
     quitOnTerminationSignals();
     CheckDriver driver(records, jobs);
