@@ -17,7 +17,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	./$(BUILD)/src/vemo
+	./$(BUILD)/bin/vemo
 
 # One after the other, even under make -j: each build already uses every core.
 test:

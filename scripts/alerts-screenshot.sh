@@ -45,7 +45,7 @@ dbus-run-session -- bash -c '
   dunst -config "$WORK/dunstrc" >/dev/null 2>&1 &
   notices=$!
   sleep 1
-  "$BUILD/tests/monitor/vemo_monitor_demo" "$BUILD/src/vemo" >/dev/null 2>&1 &
+  "$BUILD/scripts/vemo_monitor_demo" "$BUILD/bin/vemo" >/dev/null 2>&1 &
   demo=$!
   sleep 10 # the first cycle: nothing is news yet
   # The healthy server (the first one the demo starts) stops answering.

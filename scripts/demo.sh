@@ -11,8 +11,8 @@ case $build in
   /*) ;;
   *) build=$root/$build ;;
 esac
-helper=$build/tests/monitor/vemo_monitor_demo
-vemo=$build/src/vemo
+helper=$build/scripts/vemo_monitor_demo
+vemo=$build/bin/vemo
 if [ ! -x "$helper" ] || [ ! -x "$vemo" ]; then
   echo "demo: build first (make build): $helper or $vemo is missing" >&2
   exit 1

@@ -22,10 +22,10 @@
 // Like the program it first raises its soft limit on open files to the hard
 // limit. Exits 1 when a row ends other than expected or a cycle does not end.
 
-#include "app/Module.h"
-#include "app/OpenFileLimit.h"
+#include "common/Module.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
+#include "platform/OpenFileLimit.h"
 #include "probe/CheckFanOut.h"
 #include "probe/CommandLine.h"
 #include "probe/PasswordFiles.h"

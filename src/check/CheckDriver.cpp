@@ -1,4 +1,4 @@
-#include "check/CheckDriver.h"
+#include "CheckDriver.h"
 
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"

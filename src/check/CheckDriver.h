@@ -1,6 +1,6 @@
 #pragma once
 
-#include "check/CheckReport.h"
+#include "CheckReport.h"
 #include "store/ServerRecord.h"
 
 #include <QList>

@@ -1,4 +1,4 @@
-#include "check/CheckOptions.h"
+#include "CheckOptions.h"
 
 #include "probe/CheckFanOut.h"
 #include "probe/Runner.h"

@@ -1,4 +1,4 @@
-#include "check/CheckReport.h"
+#include "CheckReport.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // One JSON object per server, in the file's order: the four cells of its
 // grid row (text and colours; null where the check gives the cell none), the
 // state, the reason when offline and how long the check took.
-#include "check/CheckReport.h"
+#include "CheckReport.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 // The plugin text of Nagios and Icinga: "VEMO <STATE> - <summary> | <perfdata>"
 // on the first line, then, for several servers, one line per server, worst first.
-#include "check/CheckReport.h"
+#include "CheckReport.h"
 
 #include <QStringList>
 #include <algorithm>

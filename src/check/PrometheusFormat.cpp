@@ -2,7 +2,7 @@
 // TYPE lines, then one series per server labelled with its domain. Metrics
 // whose value the check could not learn (an offline server's uptime, a backup
 // cell reading "N/A") have no series for that server.
-#include "check/CheckReport.h"
+#include "CheckReport.h"
 
 #include <cmath>
 #include <functional>

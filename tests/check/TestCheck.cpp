@@ -2,9 +2,9 @@
 // one mixed set of servers in each format with its exit status, Prometheus's
 // own promtool and node_exporter reading the exposition, and the servers
 // files it must refuse without touching them.
-#include "app/Module.h"
+#include "common/Module.h"
+#include "gui/monitor/MonitorTestKit.h"
 #include "monitor/Main.h"
-#include "monitor/MonitorTestKit.h"
 #include "probe/Runner.h"
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
@@ -23,7 +23,7 @@
 namespace
 {
 
-const QString VemoCheck = QStringLiteral(VEMO_BINARY_DIR "/src/check/vemo-check");
+const QString VemoCheck = QStringLiteral(VEMO_CHECK_EXECUTABLE);
 constexpr int RunTimeoutMs = 120000;
 
 // A domain that no file name, plugin line or label may break.

@@ -3,7 +3,7 @@
 // Answers the program's message boxes from a script and keeps what was asked.
 // Once the script runs out a question is answered No, any other box OK.
 
-#include "app/MessageBox.h"
+#include "platform/MessageBox.h"
 
 #include <QList>
 #include <QTest>

@@ -1,7 +1,0 @@
-#include "app/Module.h"
-
-Module& module()
-{
-    static Module state;
-    return state;
-}

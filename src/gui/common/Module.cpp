@@ -1,0 +1,7 @@
+#include "common/Module.h"
+
+Module& module()
+{
+    static Module state;
+    return state;
+}

@@ -1,0 +1,149 @@
+// The double-click actions of the monitor grid: an interactive login on the
+// Server cell, a RAID re-check on the RAID cell.
+
+#include "common/Module.h"
+#include "monitor/GridCells.h"
+#include "monitor/Main.h"
+#include "monitor/RaidDifference.h"
+#include "monitor/ServersGrid.h"
+#include "platform/MessageBox.h"
+#include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
+#include "probe/Runner.h"
+#include "store/Passwords.h"
+#include "store/ServerLookup.h"
+
+namespace
+{
+
+QString notInTable()
+{
+    return QStringLiteral("This server is no longer in the server table.");
+}
+
+} // namespace
+
+void Main::ServersGrid_DblClick()
+{
+    switch (grid_->col()) {
+    case ServerCol:
+        interactiveLogin();
+        break;
+    case RaidCol:
+        raidRecheck();
+        break;
+    default:
+        break;
+    }
+}
+
+void Main::interactiveLogin()
+{
+    // The Server cell holds the domain; without its record nothing starts,
+    // so no other server's client can open in its place.
+    const QString domain = grid_->text();
+    if (domain.isEmpty() || !servers_.FindFirst(domain))
+        return;
+    const ServerRecord record = servers_.current();
+    const CommandLine line = InteractiveLoginLine(
+        ResolveSshPort(record), ResolveConnectionPassword(record), ResolveSshHost(record));
+    QString reason;
+    if (!Runner::instance().startDetached(line, &reason))
+        MessageBox::ask(QStringLiteral("The login window could not be opened."), domain,
+                        MessageBox::Critical, reason);
+}
+
+void Main::raidRecheck()
+{
+    const int row = grid_->row();
+    Module& state = module();
+    if (grid_->textMatrix(row, StatusCol) != QLatin1String("Online") || state.raidRecheck)
+        return;
+    state.raidRecheck = true;
+    grid_->setText(PendingText);
+
+    const QString domain = grid_->textMatrix(row, ServerCol);
+    if (!servers_.FindFirst(domain)) {
+        MessageBox::ask(notInTable(), domain, MessageBox::Critical);
+        state.raidRecheck = false;
+        return;
+    }
+    const ServerRecord record = servers_.current();
+    const CommandLine line = RaidRecheckLine(
+        ResolveSshPort(record), ResolveConnectionPassword(record), ResolveSshHost(record));
+    // The window goes on handling events while the client runs.
+    Runner::instance().RunCommand(line, this, [this, row, domain](const RunResult& result) {
+        raidRecheckEnded(row, domain, result);
+    });
+}
+
+void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& result)
+{
+    Module& state = module();
+    const OutputRead output = readOutputFile(RaidTempFileName);
+    if (!output.hasText) {
+        // The RAID cell keeps ">Pending..." until the row's next check.
+        MessageBox::ask(QStringLiteral("Unable to connect to server."), domain,
+                        MessageBox::Critical, result.reason);
+        state.raidRecheck = false;
+        return;
+    }
+    const QString& text = output.text;
+
+    // A cycle may have walked the view meanwhile: find the record again.
+    if (!servers_.FindFirst(domain)) {
+        MessageBox::ask(notInTable(), domain, MessageBox::Critical);
+        state.raidRecheck = false;
+        return;
+    }
+    const QString reference = servers_.RAID_Status();
+    const int answer = text == reference ? MessageBox::ask(text, domain, MessageBox::Information)
+                                         : MessageBox::ask(text, domain, MessageBox::Question,
+                                                           raidDifference(reference, text));
+
+    // The box let other events run: the view may have moved again.
+    QString stored = reference;
+    const bool accept = answer == MessageBox::Yes;
+    if (servers_.FindFirst(domain) && (accept || servers_.RAID_Status().isEmpty())) {
+        StoreStatus status = servers_.Edit();
+        if (status.ok()) {
+            servers_.buffer().raidStatus = accept ? text : RaidDirtyMarker;
+            status = servers_.Update();
+        }
+        // Another program's lock: nothing was stored; the user may try again.
+        while (status.error == StoreError::Locked &&
+               MessageBox::ask(status.message +
+                                   QStringLiteral("\n\nThe RAID state was not stored. Try again?"),
+                               domain, MessageBox::Question) == MessageBox::Yes)
+            status = servers_.Update();
+        if (!status.ok()) {
+            servers_.CancelUpdate();
+            if (status.error != StoreError::Locked)
+                MessageBox::ask(QStringLiteral("The RAID state could not be stored."), domain,
+                                MessageBox::Critical, status.message);
+        }
+    }
+    // The cell compares with what the file holds now, whatever became of the save.
+    const ServerLookup::Result held = ServerLookup(fileName_).find(domain);
+    if (held.status.ok())
+        stored = held.record.raidStatus;
+    else if (servers_.FindFirst(domain))
+        stored = servers_.RAID_Status();
+
+    // The grid may have been rebuilt meanwhile: write only to this server's row.
+    const int target = rowOfDomain(row, domain);
+    if (target > 0)
+        writeCell(*grid_, target, RaidCol, raidComparison(text, stored));
+    state.raidRecheck = false;
+}
+
+int Main::rowOfDomain(int row, const QString& domain) const
+{
+    if (grid_->textMatrix(row, ServerCol) == domain)
+        return row;
+    for (int other = 1; other < grid_->rows(); ++other) {
+        if (grid_->textMatrix(other, ServerCol) == domain)
+            return other;
+    }
+    return 0;
+}

@@ -1,0 +1,124 @@
+#include "StartOptions.h"
+#include "platform/MessageBox.h"
+
+#include <QDir>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace StartOptions
+{
+
+namespace
+{
+
+const QString DataFolderSwitch = QStringLiteral("--data-folder");
+
+bool asksForHelp(const QString& argument)
+{
+    return argument == QLatin1String("--help") || argument == QLatin1String("-h");
+}
+
+bool asksForVersion(const QString& argument)
+{
+    return argument == QLatin1String("--version");
+}
+
+QString errnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// Makes every missing folder of path with mode 0700 (less the umask), as the
+// XDG base directory rules ask; folders that exist are left as they are.
+QString makeFolders(const QString& path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (qsizetype end = native.indexOf('/', 1);; end = native.indexOf('/', end + 1)) {
+        const QByteArray part = end < 0 ? native : native.left(end);
+        if (::mkdir(part.constData(), 0700) != 0 && errno != EEXIST)
+            return QStringLiteral("Cannot make the folder %1: %2")
+                .arg(QFile::decodeName(part), errnoText());
+        if (end < 0)
+            return {};
+    }
+}
+
+} // namespace
+
+QString dataFolder()
+{
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return QDir::cleanPath(base + QStringLiteral("/vemo"));
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+               "Usage: vemo [--data-folder]\n"
+               "Quillfern Remote Server Monitor: checks Linux servers over SSH with PuTTY's\n"
+               "plink and shows their uptime, software RAID and nightly backup.\n"
+               "\n"
+               "  --data-folder  work in the data folder %1\n"
+               "                 ($XDG_DATA_HOME/vemo, else ~/.local/share/vemo), made with\n"
+               "                 mode 0700 if missing (the desktop launcher uses this)\n"
+               "  -h, --help     show this help and exit\n"
+               "  --version      show the version and exit\n"
+               "Qt's own options (-platform, -style, -reverse...) are accepted too.\n"
+               "\n"
+               "The servers file is Servers.mdb in the folder vemo works in: the current\n"
+               "folder, or the data folder with --data-folder. A missing file is created;\n"
+               "the checks' temporary files are written beside it.\n")
+        .arg(dataFolder());
+}
+
+std::optional<int> answerAtOnce(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (asksForHelp(argument)) {
+            std::fputs(qPrintable(helpText()), stdout);
+            return 0;
+        }
+        if (asksForVersion(argument)) {
+            std::puts("VEMO " VEMO_VERSION);
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<int> apply(const QStringList& arguments)
+{
+    bool useDataFolder = false;
+    for (const QString& argument : arguments) {
+        if (argument == DataFolderSwitch) {
+            useDataFolder = true;
+            continue;
+        }
+        const char* kind =
+            argument.startsWith(QLatin1Char('-')) ? "unknown switch" : "unexpected argument";
+        std::fprintf(stderr, "vemo: %s '%s'\nTry 'vemo --help' for the switches vemo knows.\n",
+                     kind, qPrintable(argument));
+        return 2;
+    }
+    if (!useDataFolder)
+        return std::nullopt;
+
+    const QString folder = dataFolder();
+    QString problem = makeFolders(folder);
+    if (problem.isEmpty() && ::chdir(QFile::encodeName(folder).constData()) != 0)
+        problem = QStringLiteral("Cannot work in the folder %1: %2").arg(folder, errnoText());
+    if (problem.isEmpty())
+        return std::nullopt;
+    std::fprintf(stderr, "vemo: %s\n", qPrintable(problem));
+    MessageBox::ask(problem, QStringLiteral("Quillfern Remote Server Monitor"),
+                    MessageBox::Critical);
+    return 1;
+}
+
+} // namespace StartOptions
