@@ -17,17 +17,35 @@ QString stateName(State state)
     return QStringLiteral("UNKNOWN");
 }
 
+QString levelName(Level level)
+{
+    switch (level) {
+    case Level::Ok:
+        return QStringLiteral("ok");
+    case Level::Warning:
+        return QStringLiteral("warning");
+    case Level::Critical:
+        return QStringLiteral("critical");
+    case Level::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
 State stateOf(const CheckVerdict& verdict)
 {
     const ProbeVerdicts& c = verdict.cells;
-    State state = State::Ok;
-    for (const CellVerdict* cell : {&c.status, &c.uptime, &c.raid, &c.backup}) {
-        if (cell->back == Colours::Red)
-            return State::Critical;
-        if (cell->back == Colours::Yellow)
-            state = State::Warning;
+    Level worst = Level::None;
+    for (const CellVerdict* cell : {&c.status, &c.uptime, &c.raid, &c.backup})
+        worst = std::max(worst, cell->level);
+    switch (worst) {
+    case Level::Critical:
+        return State::Critical;
+    case Level::Warning:
+        return State::Warning;
+    default:
+        return State::Ok;
     }
-    return state;
 }
 
 State worstState(const QList<ServerResult>& results)

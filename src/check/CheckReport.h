@@ -13,6 +13,9 @@ enum class State { Ok = 0, Warning = 1, Critical = 2, Unknown = 3 };
 // "OK", "WARNING", "CRITICAL", "UNKNOWN"
 QString stateName(State state);
 
+// "none", "ok", "warning", "critical"
+QString levelName(Level level);
+
 // One server's check as vemo-check reports it.
 struct ServerResult {
     QString domain;
@@ -21,7 +24,7 @@ struct ServerResult {
     double seconds = 0;   // how long the check took
 };
 
-// The state follows the grid's colours: a red cell is CRITICAL, a yellow one
+// The state follows the cells' levels: a critical cell is CRITICAL, a warning
 // WARNING, else OK.
 State stateOf(const CheckVerdict& verdict);
 // The worst state of all; UNKNOWN when there are none.

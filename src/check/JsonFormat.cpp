@@ -1,6 +1,6 @@
 // One JSON object per server, in the file's order: the four cells of its
-// grid row (text and colours; null where the check gives the cell none), the
-// state, the reason when offline and how long the check took.
+// grid row (text and level; "none" where the cell says nothing about health),
+// the state, the reason when offline and how long the check took.
 #include "CheckReport.h"
 
 #include <QJsonArray>
@@ -10,21 +10,10 @@
 namespace
 {
 
-QJsonValue colour(const std::optional<Rgb>& rgb)
-{
-    if (!rgb)
-        return QJsonValue::Null;
-    return QStringLiteral("#%1%2%3")
-        .arg(rgb->red, 2, 16, QLatin1Char('0'))
-        .arg(rgb->green, 2, 16, QLatin1Char('0'))
-        .arg(rgb->blue, 2, 16, QLatin1Char('0'));
-}
-
 QJsonObject cell(const CellVerdict& verdict)
 {
     return {{QStringLiteral("text"), verdict.text},
-            {QStringLiteral("back"), colour(verdict.back)},
-            {QStringLiteral("fore"), colour(verdict.fore)}};
+            {QStringLiteral("level"), levelName(verdict.level)}};
 }
 
 } // namespace

@@ -46,7 +46,7 @@ QString serverPerfData(const ServerResult& result)
 {
     std::optional<double> raidClean;
     if (result.verdict.online)
-        raidClean = result.verdict.cells.raid.text == QLatin1String("Clean") ? 1 : 0;
+        raidClean = result.verdict.cells.raid.level == Level::Ok ? 1 : 0;
     return QStringLiteral("uptime=%1 backup_failed=%2 raid_clean=%3")
         .arg(perfValue(result.numbers.uptimeSeconds, "s"), perfValue(result.numbers.backupCount),
              perfValue(raidClean));

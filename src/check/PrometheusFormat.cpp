@@ -39,11 +39,11 @@ QString sampleValue(double value, int decimals = 0)
     return QString::number(value, 'f', decimals);
 }
 
-QString raidState(const QString& cellText)
+QString raidState(Level level)
 {
-    if (cellText == QLatin1String("Clean"))
+    if (level == Level::Ok)
         return QStringLiteral("clean");
-    if (cellText == QLatin1String("Not Verified"))
+    if (level == Level::Warning)
         return QStringLiteral("not_verified");
     return QStringLiteral("dirty");
 }
@@ -103,7 +103,7 @@ QByteArray prometheusReport(const QList<ServerResult>& results)
                    QList<std::pair<QString, QString>> lines;
                    if (!r.verdict.online)
                        return lines;
-                   const QString current = raidState(r.verdict.cells.raid.text);
+                   const QString current = raidState(r.verdict.cells.raid.level);
                    for (const char* state : {"clean", "dirty", "not_verified"})
                        lines.append({QStringLiteral(",state=\"%1\"").arg(QLatin1String(state)),
                                      current == QLatin1String(state) ? "1" : "0"});

@@ -278,25 +278,23 @@ void TestCheck::json()
 
     const auto cell = [](const QJsonObject& server, const char* name) {
         const QJsonObject c = server.value(QLatin1String(name)).toObject();
-        return QStringList{c.value("text").toString(), c.value("back").toString(),
-                           c.value("fore").toString()}
-            .join('|');
+        return c.value("text").toString() + '|' + c.value("level").toString();
     };
     struct Expected {
         QString domain, state, status, raid, backup, reason;
     };
-    const QString online = "Online|#ffffff|#000000";
-    const QString offline = "!!!Offline!!!|#ff0000|#ffffff";
-    const QString goodBackup = "2026-12-08 03:00:01\n |#ffffff|#000000";
-    const QString clean = "Clean|#ffffff|#000000";
+    const QString online = "Online|ok";
+    const QString offline = "!!!Offline!!!|critical";
+    const QString goodBackup = "2026-12-08 03:00:01\n |ok";
+    const QString clean = "Clean|ok";
     const QList<Expected> expected = {
         {"clean.example", "OK", online, clean, goodBackup, ""},
-        {"dirty.example", "CRITICAL", online, "DIRTY!!!|#ff0000|#ffffff", goodBackup, ""},
-        {"backup.example", "CRITICAL", online, clean, "Time Unknown |#ff0000|#ffffff", ""},
-        {"unverified.example", "WARNING", online, "Not Verified|#ffff00|", goodBackup, ""},
-        {"refused.example", "CRITICAL", offline, "||", "||", "Access denied"},
-        {"closed.example", "CRITICAL", offline, "||", "||", "Connection refused"},
-        {OddDomain, "CRITICAL", offline, "||", "||", "the domain holds a path separator"},
+        {"dirty.example", "CRITICAL", online, "DIRTY!!!|critical", goodBackup, ""},
+        {"backup.example", "CRITICAL", online, clean, "Time Unknown |critical", ""},
+        {"unverified.example", "WARNING", online, "Not Verified|warning", goodBackup, ""},
+        {"refused.example", "CRITICAL", offline, "|none", "|none", "Access denied"},
+        {"closed.example", "CRITICAL", offline, "|none", "|none", "Connection refused"},
+        {OddDomain, "CRITICAL", offline, "|none", "|none", "the domain holds a path separator"},
     };
     QCOMPARE(servers.size(), expected.size());
     for (qsizetype i = 0; i < expected.size(); ++i) {
@@ -326,7 +324,8 @@ void TestCheck::json()
 void TestCheck::verdictsEqualTheWindowsGrid()
 {
     // The monitor window's own cycle over the same file, then vemo-check:
-    // every cell's text and colours, and the offline reason, are the same.
+    // every cell's text, the colours of its level, and the offline reason
+    // are the same.
     Main main;
     main.setEndProgram([] {});
     main.Form_Activate();
@@ -335,8 +334,16 @@ void TestCheck::verdictsEqualTheWindowsGrid()
     const QJsonArray servers = QJsonDocument::fromJson(ran.out).array();
     QCOMPARE(servers.size(), main.grid().rows() - 1);
 
-    const auto colour = [](const QJsonValue& name) {
-        return name.toString().isEmpty() ? QColor() : QColor(name.toString());
+    const auto colours = [](const QJsonValue& name) {
+        const QString level = name.toString();
+        const CellColours c = cellColours(level == "ok"         ? Level::Ok
+                                          : level == "warning"  ? Level::Warning
+                                          : level == "critical" ? Level::Critical
+                                                                : Level::None);
+        const auto qcolor = [](const std::optional<Rgb>& rgb) {
+            return rgb ? QColor(rgb->red, rgb->green, rgb->blue) : QColor();
+        };
+        return std::pair{qcolor(c.back), qcolor(c.fore)};
     };
     for (int row = 1; row < main.grid().rows(); ++row) {
         const QJsonObject server = servers[row - 1].toObject();
@@ -344,7 +351,8 @@ void TestCheck::verdictsEqualTheWindowsGrid()
         QList<kit::Cell> cells;
         for (const char* name : {"status", "uptime", "raid", "backup"}) {
             const QJsonObject cell = server.value(QLatin1String(name)).toObject();
-            cells.append({cell["text"].toString(), colour(cell["back"]), colour(cell["fore"])});
+            const auto [back, fore] = colours(cell["level"]);
+            cells.append({cell["text"].toString(), back, fore});
         }
         QCOMPARE(cells, kit::verdicts(main, row));
         QCOMPARE(server.value("reason").toString(), kit::cell(main, row, kit::Status)->toolTip());

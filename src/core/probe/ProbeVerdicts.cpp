@@ -63,8 +63,8 @@ Cut cutAt(const QString& text, QChar sep)
 CellVerdict raidComparison(const QString& read, const QString& accepted)
 {
     if (read == accepted)
-        return {QStringLiteral("Clean"), Colours::White, Colours::Black};
-    return {QStringLiteral("DIRTY!!!"), Colours::Red, Colours::White};
+        return {CellText::Clean, Level::Ok};
+    return {CellText::Dirty, Level::Critical};
 }
 
 QString uptimeText(const QString& uptimeLine)
@@ -119,25 +119,25 @@ bool hasBackupCount(const QString& count)
 ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
 {
     ProbeVerdicts v;
-    v.status = {QStringLiteral("Online"), Colours::White, Colours::Black};
+    v.status = {CellText::Online, Level::Ok};
 
     const Pieces pieces = cutProbeOutput(output);
-    v.uptime = {uptimeText(pieces.uptime), std::nullopt, std::nullopt};
+    v.uptime = {uptimeText(pieces.uptime), Level::None};
 
     const QString& count = pieces.count;
     QString when = pieces.when;
     if (when.isEmpty())
-        when = QStringLiteral("Time Unknown");
+        when = CellText::TimeUnknown;
 
     if (!hasBackupCount(count))
-        v.backup = {QStringLiteral("N/A"), std::nullopt, std::nullopt};
+        v.backup = {CellText::NoBackupReport, Level::None};
     else if (leadingNumber(count) != 0)
-        v.backup = {when + QLatin1Char(' '), Colours::Red, Colours::White};
+        v.backup = {when + QLatin1Char(' '), Level::Critical};
     else
-        v.backup = {when + QLatin1Char(' '), Colours::White, Colours::Black};
+        v.backup = {when + QLatin1Char(' '), Level::Ok};
 
     if (raidStatus.isEmpty())
-        v.raid = {QStringLiteral("Not Verified"), Colours::Yellow, std::nullopt};
+        v.raid = {CellText::NotVerified, Level::Warning};
     else
         v.raid = raidComparison(pieces.mdstat, raidStatus);
     return v;

@@ -3,25 +3,27 @@
 #include <QString>
 #include <optional>
 
-struct Rgb {
-    int red = 0, green = 0, blue = 0;
-    bool operator==(const Rgb&) const = default;
-};
+// How serious what a cell shows is. None: the cell says nothing about the
+// server's health (its uptime, a backup without a report) and keeps whatever
+// it showed before.
+enum class Level { None, Ok, Warning, Critical };
 
-namespace Colours
+// The texts of the verdict cells, defined once for every program.
+namespace CellText
 {
-inline constexpr Rgb Yellow{255, 255, 0};
-inline constexpr Rgb White{255, 255, 255};
-inline constexpr Rgb Black{0, 0, 0};
-inline constexpr Rgb Red{255, 0, 0};
-} // namespace Colours
+inline const QString Online = QStringLiteral("Online");
+inline const QString Offline = QStringLiteral("!!!Offline!!!");
+inline const QString Clean = QStringLiteral("Clean");
+inline const QString Dirty = QStringLiteral("DIRTY!!!");
+inline const QString NotVerified = QStringLiteral("Not Verified");
+inline const QString NoBackupReport = QStringLiteral("N/A");
+inline const QString TimeUnknown = QStringLiteral("Time Unknown");
+} // namespace CellText
 
-// A grid cell's verdict: its text and, where given, new colours; a cell
-// without colours keeps the ones it has.
+// A grid cell's verdict: its text and how serious it is.
 struct CellVerdict {
     QString text;
-    std::optional<Rgb> back;
-    std::optional<Rgb> fore;
+    Level level = Level::None;
     bool operator==(const CellVerdict&) const = default;
 };
 
@@ -34,7 +36,7 @@ struct ProbeVerdicts {
 ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus);
 
 // The RAID cell for a RAID text read from a server and the accepted one:
-// "Clean" when they are the same, else "DIRTY!!!".
+// "Clean" (ok) when they are the same, else "DIRTY!!!" (critical).
 CellVerdict raidComparison(const QString& read, const QString& accepted);
 
 // The uptime cell's text for an uptime line of whole seconds ("1d,10h,17m").

@@ -14,7 +14,7 @@ CheckVerdict offlineVerdict(const QString& reason)
 {
     CheckVerdict verdict;
     verdict.reason = reason;
-    verdict.cells.status = {OfflineText, Colours::Red, Colours::White};
+    verdict.cells.status = {CellText::Offline, Level::Critical};
     return verdict;
 }
 

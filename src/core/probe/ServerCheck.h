@@ -18,14 +18,13 @@ struct CheckVerdict {
     ProbeVerdicts cells; // when offline, only the status cell is set
 };
 
-inline const QString OfflineText = QStringLiteral("!!!Offline!!!");
 // Why a server is offline when its client ended without output and said nothing.
 inline const QString NoAnswerReason = QStringLiteral("the server sent no answer");
 
 // The server-check line of a record, its connection parameters resolved now.
 CommandLine serverCheckLine(const ServerRecord& record);
 
-// The Offline verdict: red status cell with white text.
+// The Offline verdict: a critical status cell.
 CheckVerdict offlineVerdict(const QString& reason);
 
 // The verdict of a check whose client ended: no output is Offline with the

@@ -55,7 +55,7 @@ void CheckServerFrm::CheckMyServer()
     row_ = caption_.toInt();
     domain_ = grid.textMatrix(row_, ServerCol);
 
-    grid.setTextMatrix(row_, StatusCol, PendingText);
+    main_.showCell(row_, StatusCol, {PendingText, Level::None});
     grid.setCellToolTip(row_, StatusCol, QString());
     grid.setRow(row_);
     grid.setCol(ServerCol);
@@ -97,24 +97,25 @@ void CheckServerFrm::clientEnded(const RunResult& result)
     stopped_ = result.terminated && !verdict.online;
     if (!verdict.online)
         return giveOffline(verdict.reason);
-    giveVerdicts(verdict.cells);
+    giveVerdicts(verdict);
 }
 
 void CheckServerFrm::giveOffline(const QString& reason)
 {
-    ServersGrid& grid = main_.grid();
-    writeCell(grid, row_, StatusCol, offlineVerdict(reason).cells.status);
-    grid.setCellToolTip(row_, StatusCol, reason);
+    verdict_ = offlineVerdict(reason);
+    main_.showCell(row_, StatusCol, verdict_.cells.status);
+    main_.grid().setCellToolTip(row_, StatusCol, reason);
     finish();
 }
 
-void CheckServerFrm::giveVerdicts(const ProbeVerdicts& verdicts)
+void CheckServerFrm::giveVerdicts(const CheckVerdict& verdict)
 {
-    ServersGrid& grid = main_.grid();
-    writeCell(grid, row_, StatusCol, verdicts.status);
-    writeCell(grid, row_, UptimeCol, verdicts.uptime);
-    writeCell(grid, row_, BackupCol, verdicts.backup);
-    writeCell(grid, row_, RaidCol, verdicts.raid);
+    verdict_ = verdict;
+    const ProbeVerdicts& cells = verdict.cells;
+    main_.showCell(row_, StatusCol, cells.status);
+    main_.showCell(row_, UptimeCol, cells.uptime);
+    main_.showCell(row_, BackupCol, cells.backup);
+    main_.showCell(row_, RaidCol, cells.raid);
     finish();
 }
 
@@ -124,7 +125,7 @@ void CheckServerFrm::finish()
     grid.setRow(row_);
     grid.setCol(ServerCol);
     grid.setCellBackColor(Colours::White);
-    main_.alerts().checkWritten(row_, stopped_);
+    main_.alerts().checkWritten(domain_, verdict_, stopped_);
 
     deleteLater();
     // Every started check shows ">Pending..." until it gets here, so the

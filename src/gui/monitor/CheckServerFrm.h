@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/ProbeVerdicts.h"
+#include "probe/ServerCheck.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -43,7 +43,7 @@ private:
     void readRecordAndRun();
     void clientEnded(const RunResult& result);
     void giveOffline(const QString& reason);
-    void giveVerdicts(const ProbeVerdicts& verdicts);
+    void giveVerdicts(const CheckVerdict& verdict);
     void finish();
 
     Main& main_;
@@ -52,6 +52,7 @@ private:
     int row_ = 0;
     QString domain_;
     QString raidStatus_;
+    CheckVerdict verdict_;
     bool stopped_ = false; // its client was ended before it answered
     QElapsedTimer waitingForLock_;
     QTimer* lockRetry_;

@@ -4,6 +4,7 @@
 #include "common/Module.h"
 #include "monitor/GridCells.h"
 #include "monitor/Main.h"
+#include "monitor/MonitorAlerts.h"
 #include "monitor/RaidDifference.h"
 #include "monitor/ServersGrid.h"
 #include "platform/MessageBox.h"
@@ -57,10 +58,10 @@ void Main::raidRecheck()
 {
     const int row = grid_->row();
     Module& state = module();
-    if (grid_->textMatrix(row, StatusCol) != QLatin1String("Online") || state.raidRecheck)
+    if (grid_->textMatrix(row, StatusCol) != CellText::Online || state.raidRecheck)
         return;
     state.raidRecheck = true;
-    grid_->setText(PendingText);
+    showCell(row, RaidCol, {PendingText, Level::None});
 
     const QString domain = grid_->textMatrix(row, ServerCol);
     if (!servers_.FindFirst(domain)) {
@@ -133,8 +134,14 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
     // The grid may have been rebuilt meanwhile: write only to this server's row.
     const int target = rowOfDomain(row, domain);
     if (target > 0)
-        writeCell(*grid_, target, RaidCol, raidComparison(text, stored));
+        showCell(target, RaidCol, raidComparison(text, stored));
     state.raidRecheck = false;
+}
+
+void Main::showCell(int row, int col, const CellVerdict& verdict)
+{
+    writeCell(*grid_, row, col, verdict);
+    alerts_->cellWritten(grid_->textMatrix(row, ServerCol), col, verdict);
 }
 
 int Main::rowOfDomain(int row, const QString& domain) const

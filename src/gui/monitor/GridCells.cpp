@@ -5,11 +5,12 @@
 void writeCell(ServersGrid& grid, int row, int col, const CellVerdict& verdict)
 {
     grid.setTextMatrix(row, col, verdict.text);
-    if (!verdict.back)
+    const CellColours colours = cellColours(verdict.level);
+    if (!colours.back)
         return;
     grid.setRow(row);
     grid.setCol(col);
-    grid.setCellBackColor(*verdict.back);
-    if (verdict.fore)
-        grid.setCellForeColor(*verdict.fore);
+    grid.setCellBackColor(*colours.back);
+    if (colours.fore)
+        grid.setCellForeColor(*colours.fore);
 }

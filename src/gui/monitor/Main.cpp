@@ -173,6 +173,7 @@ void Main::Form_Activate()
     // The rows are about to be renumbered: checks still out belong to the old grid.
     const bool cycleWasOpen = abandonCycle();
     grid_->setRows(1);
+    alerts_->gridFilled();
     // An empty (or unreadable) table: the title row only, and no cycle. A
     // cycle cut short above has no check left to close it, so it closes here.
     if (!servers_.MoveFirst().ok()) {

@@ -14,6 +14,7 @@ class QCheckBox;
 class QPushButton;
 class QTimer;
 class ServersGrid;
+struct CellVerdict;
 struct RunResult;
 
 // The monitor window: one grid row per server, the check cycle and its timer,
@@ -32,6 +33,8 @@ public:
     ServersGrid& grid() { return *grid_; }
     Servers& servers() { return servers_; }
     MonitorAlerts& alerts() { return *alerts_; }
+    // Writes a verdict into a cell of the grid and tells the alerts what it shows.
+    void showCell(int row, int col, const CellVerdict& verdict);
     const QString& fileName() const { return fileName_; }
 
     // What ends the program; quits the application unless replaced (tests).

@@ -28,27 +28,33 @@ MonitorAlerts::MonitorAlerts(QWidget& window, ServersGrid& grid)
 
 MonitorAlerts::~MonitorAlerts() = default;
 
-void MonitorAlerts::checkWritten(int row, bool stopped)
+void MonitorAlerts::cellWritten(const QString& domain, int col, const CellVerdict& verdict)
+{
+    shown_.write(domain, col, verdict);
+}
+
+void MonitorAlerts::checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped)
 {
     if (stopped)
         return;
-    pending_ += tracker_.record(grid_.textMatrix(row, ServerCol), stateOfRow(grid_, row));
+    pending_ += tracker_.record(domain, stateOfCheck(verdict));
 }
 
 void MonitorAlerts::cycleEnded()
 {
     // A set: a list search per server would make the end of a cycle quadratic in the rows.
-    QSet<QString> domains;
-    domains.reserve(grid_.rows());
+    QStringList rows;
+    rows.reserve(grid_.rows() - 1);
     for (int row = 1; row < grid_.rows(); ++row)
-        domains.insert(grid_.textMatrix(row, ServerCol));
+        rows << grid_.textMatrix(row, ServerCol);
+    const QSet<QString> domains(rows.cbegin(), rows.cend());
     tracker_.keepOnly(domains);
     // A server removed meanwhile is no news any more.
     pending_.removeIf([&](const StateChange& change) { return !domains.contains(change.domain); });
     for (const Notification& notification : notificationsFor(pending_))
         notifier_->notify(notification);
     pending_.clear();
-    showSummary(summarizeGrid(grid_));
+    showSummary(shown_.summary(rows));
 }
 
 void MonitorAlerts::showSummary(const TraySummary& summary)

@@ -23,10 +23,14 @@ public:
     MonitorAlerts(QWidget& window, ServersGrid& grid);
     ~MonitorAlerts() override;
 
-    // A check wrote the verdicts of its row; stopped: its client was ended
-    // before it answered (Skip, a close), which says nothing about the server.
-    void checkWritten(int row, bool stopped);
-    // The cycle is over: the changes go out, the tray shows the grid.
+    // A verdict was written into a server's cell.
+    void cellWritten(const QString& domain, int col, const CellVerdict& verdict);
+    // The grid was filled anew, its cells empty.
+    void gridFilled() { shown_.clear(); }
+    // A check of a server ended with this verdict; stopped: its client was
+    // ended before it answered (Skip, a close), which says nothing about the server.
+    void checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped);
+    // The cycle is over: the changes go out, the tray sums up the grid.
     void cycleEnded();
 
     // Shown only where the desktop has a tray; it exists and is kept up to date anyway.
@@ -39,6 +43,7 @@ private:
     QWidget& window_;
     ServersGrid& grid_;
     StateTracker tracker_;
+    ShownCells shown_;
     QList<StateChange> pending_;
     std::unique_ptr<Notifier> notifier_;
     QSystemTrayIcon* tray_;

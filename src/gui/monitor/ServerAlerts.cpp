@@ -1,24 +1,17 @@
 #include "monitor/ServerAlerts.h"
 
-#include "monitor/GridCells.h"
-#include "monitor/ServersGrid.h"
-
-#include <QTableWidget>
-
 namespace
 {
-
-using Level = ServerState::Level;
 
 QString changeLine(const StateChange& change)
 {
     switch (change.kind) {
     case StateChange::WentOffline:
-        return QStringLiteral("!!!Offline!!!");
+        return CellText::Offline;
     case StateChange::BackOnline:
         return QStringLiteral("Online again");
     case StateChange::RaidDirty:
-        return QStringLiteral("RAID DIRTY!!!");
+        return QStringLiteral("RAID ") + CellText::Dirty;
     case StateChange::RaidClean:
         return QStringLiteral("RAID Clean again");
     case StateChange::BackupFailed:
@@ -48,43 +41,30 @@ QString changeBody(const StateChange& change)
     return {};
 }
 
-// A level change from a known good to bad, or back; unknown on either side is none.
+// A level change from ok to critical, or back; anything else on either side is none.
 void compare(QList<StateChange>& changes, const QString& domain, Level before, Level now,
              StateChange::Kind worse, StateChange::Kind better, const QString& detail)
 {
-    if (before == Level::Good && now == Level::Bad)
+    if (before == Level::Ok && now == Level::Critical)
         changes.append({domain, worse, detail});
-    else if (before == Level::Bad && now == Level::Good)
+    else if (before == Level::Critical && now == Level::Ok)
         changes.append({domain, better, detail});
 }
 
 } // namespace
 
-ServerState stateOfRow(const ServersGrid& grid, int row)
+ServerState stateOfCheck(const CheckVerdict& verdict)
 {
     ServerState state;
-    state.online = grid.textMatrix(row, StatusCol) == QLatin1String("Online");
+    state.online = verdict.online;
     if (!state.online) {
-        const QTableWidgetItem* status = grid.widget()->item(row - 1, StatusCol);
-        state.reason = status ? status->toolTip() : QString();
+        state.reason = verdict.reason;
         return state;
     }
-    const QString raid = grid.textMatrix(row, RaidCol);
-    if (raid == QLatin1String("Clean"))
-        state.raid = Level::Good;
-    else if (raid == QLatin1String("DIRTY!!!"))
-        state.raid = Level::Bad;
-
-    const QString backup = grid.textMatrix(row, BackupCol);
-    const QTableWidgetItem* cell = grid.widget()->item(row - 1, BackupCol);
-    if (backup != QLatin1String("N/A") && cell && cell->background().style() != Qt::NoBrush) {
-        const QColor back = cell->background().color();
-        if (back == QColor(255, 0, 0))
-            state.backup = Level::Bad;
-        else if (back == QColor(255, 255, 255))
-            state.backup = Level::Good;
-        state.backupTime = backup.trimmed();
-    }
+    state.raid = verdict.cells.raid.level;
+    state.backup = verdict.cells.backup.level;
+    if (state.backup != Level::None)
+        state.backupTime = verdict.cells.backup.text.trimmed();
     return state;
 }
 

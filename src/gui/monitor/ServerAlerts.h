@@ -1,26 +1,27 @@
 #pragma once
 
+#include "probe/ServerCheck.h"
+
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
-class ServersGrid;
-
-// What a server's row shows after a finished check, as far as alerts go.
+// What a finished check found of a server, as far as alerts go. Only ok and
+// critical count: a RAID "Not Verified" and a backup without a report are
+// neither good nor bad news.
 struct ServerState {
-    enum class Level { Unknown, Good, Bad };
     bool online = false;
-    QString reason;                // why it is offline
-    Level raid = Level::Unknown;   // "Clean" good, "DIRTY!!!" bad, "Not Verified" unknown
-    Level backup = Level::Unknown; // report count 0 good, not 0 bad, "N/A" unknown
-    QString backupTime;            // the Backup cell's text, trimmed
+    QString reason;             // why it is offline
+    Level raid = Level::None;   // the RAID verdict's level
+    Level backup = Level::None; // the backup verdict's level
+    QString backupTime;         // the Backup cell's text, trimmed
 };
 
-// Reads the state from a row of the grid; an offline row's RAID and Backup
-// cells still show an earlier check, so they count as unknown.
-ServerState stateOfRow(const ServersGrid& grid, int row);
+// The state of a check's verdict; an offline server's RAID and backup are
+// not known.
+ServerState stateOfCheck(const CheckVerdict& verdict);
 
 // One change between two finished checks of a server.
 struct StateChange {

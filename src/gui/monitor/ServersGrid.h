@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/ProbeVerdicts.h"
+#include "common/CellColours.h"
 
 #include <QObject>
 #include <QString>

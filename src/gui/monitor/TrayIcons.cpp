@@ -1,11 +1,10 @@
 #include "monitor/TrayIcons.h"
 
 #include "monitor/GridCells.h"
-#include "monitor/ServersGrid.h"
 
 #include <QPainter>
 #include <QPixmap>
-#include <QTableWidget>
+#include <algorithm>
 
 namespace
 {
@@ -14,31 +13,23 @@ const QString Title = QStringLiteral("Quillfern Remote Server Monitor");
 const QColor Red(255, 0, 0);
 const QColor Yellow(255, 255, 0);
 
-QColor backOf(const QTableWidgetItem* cell)
+// The verdict cells that carry a level, as indexes into a row.
+int cellIndex(int col)
 {
-    return cell && cell->background().style() != Qt::NoBrush ? cell->background().color()
-                                                             : QColor();
+    switch (col) {
+    case StatusCol:
+        return 0;
+    case RaidCol:
+        return 1;
+    case BackupCol:
+        return 2;
+    default:
+        return -1;
+    }
 }
 
 // A server's row, by the worst thing it shows.
 enum RowState { Offline, RaidDirty, BackupFailed, NotVerified, Unchecked, Good, RowStates };
-
-RowState rowState(const ServersGrid& grid, int row)
-{
-    const QString status = grid.textMatrix(row, StatusCol);
-    if (status == QLatin1String("!!!Offline!!!"))
-        return Offline;
-    if (status != QLatin1String("Online"))
-        return Unchecked;
-    if (grid.textMatrix(row, RaidCol) == QLatin1String("DIRTY!!!"))
-        return RaidDirty;
-    if (backOf(grid.widget()->item(row - 1, BackupCol)) == Red &&
-        grid.textMatrix(row, BackupCol) != QLatin1String("N/A"))
-        return BackupFailed;
-    if (grid.textMatrix(row, RaidCol) == QLatin1String("Not Verified"))
-        return NotVerified;
-    return Good;
-}
 
 QPixmap lamp(int size, const QColor& fill)
 {
@@ -60,32 +51,56 @@ QPixmap lamp(int size, const QColor& fill)
 
 } // namespace
 
-TraySummary summarizeGrid(const ServersGrid& grid)
+void ShownCells::write(const QString& domain, int col, const CellVerdict& verdict)
 {
-    bool red = false;
-    bool yellow = false;
+    const int index = cellIndex(col);
+    if (index < 0)
+        return;
+    Row& row = rows_[domain];
+    row.current[index] = verdict.level;
+    if (verdict.level != Level::None)
+        row.coloured[index] = verdict.level;
+}
+
+TraySummary ShownCells::summary(const QStringList& domains) const
+{
+    Level worst = Level::None;
     int counts[RowStates] = {};
-    for (int row = 1; row < grid.rows(); ++row) {
-        for (int col = 0; col < ServersGrid::Columns; ++col) {
-            const QColor back = backOf(grid.widget()->item(row - 1, col));
-            red = red || back == Red;
-            yellow = yellow || back == Yellow;
+    for (const QString& domain : domains) {
+        const auto found = rows_.constFind(domain);
+        if (found == rows_.constEnd()) {
+            ++counts[Unchecked];
+            continue;
         }
-        ++counts[rowState(grid, row)];
+        const Row& row = *found;
+        for (Level level : row.coloured)
+            worst = std::max(worst, level);
+        const Level status = row.current[0], raid = row.current[1], backup = row.current[2];
+        const RowState state = status == Level::Critical   ? Offline
+                               : status != Level::Ok       ? Unchecked
+                               : raid == Level::Critical   ? RaidDirty
+                               : backup == Level::Critical ? BackupFailed
+                               : raid == Level::Warning    ? NotVerified
+                                                           : Good;
+        ++counts[state];
     }
 
     TraySummary summary;
-    summary.colour = red      ? TraySummary::Colour::Red
-                     : yellow ? TraySummary::Colour::Yellow
-                              : TraySummary::Colour::Green;
-    const int servers = grid.rows() - 1;
+    summary.colour = worst == Level::Critical  ? TraySummary::Colour::Red
+                     : worst == Level::Warning ? TraySummary::Colour::Yellow
+                                               : TraySummary::Colour::Green;
+    const qsizetype servers = domains.size();
     QStringList lines{Title, servers == 1 ? QStringLiteral("1 server")
                                           : QStringLiteral("%1 servers").arg(servers)};
-    const char* names[RowStates] = {"!!!Offline!!!",     "RAID DIRTY!!!", "Backup failed",
-                                    "RAID Not Verified", "Not checked",   "Good"};
+    const QString names[RowStates] = {CellText::Offline,
+                                      QStringLiteral("RAID ") + CellText::Dirty,
+                                      QStringLiteral("Backup failed"),
+                                      QStringLiteral("RAID ") + CellText::NotVerified,
+                                      QStringLiteral("Not checked"),
+                                      QStringLiteral("Good")};
     for (int state = 0; state < RowStates; ++state) {
         if (counts[state] > 0)
-            lines << QStringLiteral("%1: %2").arg(QLatin1String(names[state])).arg(counts[state]);
+            lines << QStringLiteral("%1: %2").arg(names[state]).arg(counts[state]);
     }
     summary.toolTip = lines.join(QLatin1Char('\n'));
     return summary;

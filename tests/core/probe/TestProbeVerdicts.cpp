@@ -7,23 +7,13 @@
 namespace
 {
 
-// How a cell is painted: colours kept, good (white on black text), alarm
-// (red with white text) or not verified (yellow, text colour kept).
+// How serious a cell is: no level (its colours kept), good, alarm or not verified.
 enum Paint { Keep, Good, Alarm, Unverified };
 
 CellVerdict cell(const QString& text, Paint paint)
 {
-    switch (paint) {
-    case Keep:
-        return {text, std::nullopt, std::nullopt};
-    case Good:
-        return {text, Colours::White, Colours::Black};
-    case Alarm:
-        return {text, Colours::Red, Colours::White};
-    case Unverified:
-        return {text, Colours::Yellow, std::nullopt};
-    }
-    return {};
+    const Level levels[] = {Level::None, Level::Ok, Level::Critical, Level::Warning};
+    return {text, levels[paint]};
 }
 
 const QString Mdstat =

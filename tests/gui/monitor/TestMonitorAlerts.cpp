@@ -52,8 +52,6 @@ public slots:
 };
 
 using Colour = TraySummary::Colour;
-using Level = ServerState::Level;
-
 ServerState online(Level raid, Level backup, const QString& time = QStringLiteral("03:00"))
 {
     return {true, {}, raid, backup, time};
@@ -61,7 +59,7 @@ ServerState online(Level raid, Level backup, const QString& time = QStringLitera
 
 ServerState offline(const QString& reason)
 {
-    return {false, reason, Level::Unknown, Level::Unknown, {}};
+    return {false, reason, Level::None, Level::None, {}};
 }
 
 } // namespace
@@ -142,7 +140,7 @@ void TestMonitorAlerts::changesBetweenChecks_data()
 {
     QTest::addColumn<QList<ServerState>>("checks");
     QTest::addColumn<QList<StateChange>>("changes");
-    const ServerState good = online(Level::Good, Level::Good);
+    const ServerState good = online(Level::Ok, Level::Ok);
     const QString a = QStringLiteral("a");
     QTest::newRow("first check") << QList<ServerState>{offline("Access denied")}
                                  << QList<StateChange>{};
@@ -155,21 +153,21 @@ void TestMonitorAlerts::changesBetweenChecks_data()
     QTest::newRow("back online") << QList<ServerState>{offline("x"), good}
                                  << QList<StateChange>{{a, StateChange::BackOnline, {}}};
     QTest::newRow("raid dirty, clean again")
-        << QList<ServerState>{good, online(Level::Bad, Level::Good), good}
+        << QList<ServerState>{good, online(Level::Critical, Level::Ok), good}
         << QList<StateChange>{{a, StateChange::RaidDirty, {}}, {a, StateChange::RaidClean, {}}};
     QTest::newRow("backup failed, good again")
-        << QList<ServerState>{good, online(Level::Good, Level::Bad, "Time Unknown"), good}
+        << QList<ServerState>{good, online(Level::Ok, Level::Critical, "Time Unknown"), good}
         << QList<StateChange>{{a, StateChange::BackupFailed, "Time Unknown"},
                               {a, StateChange::BackupGood, "03:00"}};
     // An offline check in between knows nothing of the RAID: the one before counts.
     QTest::newRow("raid went dirty while offline")
-        << QList<ServerState>{good, offline("x"), online(Level::Bad, Level::Good)}
+        << QList<ServerState>{good, offline("x"), online(Level::Critical, Level::Ok)}
         << QList<StateChange>{{a, StateChange::WentOffline, "x"},
                               {a, StateChange::BackOnline, {}},
                               {a, StateChange::RaidDirty, {}}};
     QTest::newRow("not verified and no report are no news")
-        << QList<ServerState>{good, online(Level::Unknown, Level::Unknown),
-                              online(Level::Bad, Level::Bad)}
+        << QList<ServerState>{good, online(Level::Warning, Level::None),
+                              online(Level::Critical, Level::Critical)}
         << QList<StateChange>{};
 }
 
@@ -222,6 +220,10 @@ void TestMonitorAlerts::traySummary_data()
                             << int(Colour::Red)
                             << "5 servers\n!!!Offline!!!: 1\nRAID DIRTY!!!: 1\nBackup failed: 1\n"
                                "RAID Not Verified: 1\nGood: 1";
+    QTest::newRow("red kept under N/A") << QStringList{"on clean good", "on clean failed-then-na"}
+                                        << int(Colour::Red) << "2 servers\nGood: 2";
+    QTest::newRow("unchecked") << QStringList{"unchecked", "on clean good"} << int(Colour::Green)
+                               << "2 servers\nNot checked: 1\nGood: 1";
     QTest::newRow("no servers") << QStringList{} << int(Colour::Green) << "0 servers";
 }
 
@@ -230,30 +232,29 @@ void TestMonitorAlerts::traySummary()
     QFETCH(QStringList, rows);
     QFETCH(int, colour);
     QFETCH(QString, counts);
-    QWidget window;
-    ServersGrid grid(&window);
-    const CellVerdict white{"", Colours::White, Colours::Black};
-    const CellVerdict red{"", Colours::Red, Colours::White};
+    ShownCells shown;
+    QStringList domains;
     for (const QString& spec : rows) {
-        grid.addItem("s");
-        const int row = grid.rows() - 1;
+        const QString domain = QStringLiteral("s%1").arg(domains.size());
+        domains << domain;
         const QStringList parts = spec.split(' ');
+        if (parts[0] == "unchecked")
+            continue;
         if (parts[0] == "off") {
-            writeCell(grid, row, StatusCol, {"!!!Offline!!!", Colours::Red, Colours::White});
+            shown.write(domain, StatusCol, offlineVerdict("x").cells.status);
             continue;
         }
-        writeCell(grid, row, StatusCol, {"Online", Colours::White, Colours::Black});
-        if (parts[1] == "unverified")
-            writeCell(grid, row, RaidCol, {"Not Verified", Colours::Yellow, std::nullopt});
-        else
-            writeCell(grid, row, RaidCol, raidComparison("m", parts[1] == "clean" ? "m" : "x"));
-        if (parts[2] == "na")
-            writeCell(grid, row, BackupCol, {"N/A", std::nullopt, std::nullopt});
-        else
-            writeCell(grid, row, BackupCol,
-                      {"03:00 ", parts[2] == "good" ? white.back : red.back, white.fore});
+        // A backup cell without a report keeps the colours of the one before.
+        if (parts[2] == "failed-then-na")
+            shown.write(domain, BackupCol, {"02:00 ", Level::Critical});
+        const QString reference = parts[1] == "unverified" ? "" : parts[1] == "clean" ? "P" : "x";
+        const QString count = parts[2] == "failed" ? "1" : parts[2] == "good" ? "0" : "";
+        const ProbeVerdicts cells = parseProbeOutput("60\n" + count + "\n03:00\nP", reference);
+        shown.write(domain, StatusCol, cells.status);
+        shown.write(domain, RaidCol, cells.raid);
+        shown.write(domain, BackupCol, cells.backup);
     }
-    const TraySummary summary = summarizeGrid(grid);
+    const TraySummary summary = shown.summary(domains);
     QCOMPARE(int(summary.colour), colour);
     QCOMPARE(summary.toolTip, "Quillfern Remote Server Monitor\n" + counts);
 }
