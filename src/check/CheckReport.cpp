@@ -19,17 +19,8 @@ QString stateName(State state)
 
 QString levelName(Level level)
 {
-    switch (level) {
-    case Level::Ok:
-        return QStringLiteral("ok");
-    case Level::Warning:
-        return QStringLiteral("warning");
-    case Level::Critical:
-        return QStringLiteral("critical");
-    case Level::None:
-        break;
-    }
-    return QStringLiteral("none");
+    static const char* const names[] = {"none", "ok", "warning", "critical"};
+    return QLatin1String(names[int(level)]);
 }
 
 State stateOf(const CheckVerdict& verdict)
