@@ -4,7 +4,7 @@
 // and does nothing else. Both run against the same fixture SSH servers on
 // 127.0.0.1, in alternating rounds; the best round of each is compared.
 //
-//     bench_check [--jobs J] [--rounds R] [N ...]     default: J = DefaultCheckFanOut, R = 3, N =
+//     bench_check [--jobs J] [--rounds R] [N ...]     default: J = DefaultBusyPlaces, R = 3, N =
 //     200
 //
 // Exits 1 when a check did not end online (every fixture server is healthy)
@@ -115,7 +115,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
-    int jobs = DefaultCheckFanOut;
+    int jobs = DefaultBusyPlaces;
     int rounds = 3;
     QList<int> sizes;
     const QStringList args = app.arguments().mid(1);

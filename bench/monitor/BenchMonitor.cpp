@@ -536,7 +536,7 @@ int main(int argc, char** argv)
                           "%4 clients")
                .arg(QThread::idealThreadCount())
                .arg(QSysInfo::prettyProductName())
-               .arg(DefaultCheckFanOut)
+               .arg(DefaultBusyPlaces)
                .arg(cap)
         << Qt::endl;
     const Scenario fixtures{QStringLiteral("fixture servers"), sizes[0], true};

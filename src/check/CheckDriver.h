@@ -1,19 +1,22 @@
 #pragma once
 
 #include "CheckReport.h"
+#include "probe/Admission.h"
 #include "store/ServerRecord.h"
+
+#include "probe/CheckScheduler.h"
 
 #include <QList>
 #include <QObject>
 
 // Checks a list of servers as the monitor's cycle does, without a window:
-// the same client line and runner, at most a given number at once, each
-// client's output kept in memory so that no file is written.
+// the same client line, runner and scheduler, each client's output kept in
+// memory so that no file is written.
 class CheckDriver : public QObject
 {
     Q_OBJECT
 public:
-    CheckDriver(QList<ServerRecord> records, int maxRunning, QObject* parent = nullptr);
+    CheckDriver(QList<ServerRecord> records, Admission::Limits places, QObject* parent = nullptr);
 
     void start();
     bool isDone() const { return ended_ == records_.size(); }
@@ -24,12 +27,10 @@ signals:
     void finished();
 
 private:
-    void startNext();
+    void startCheck(int index);
 
     QList<ServerRecord> records_;
     QList<ServerResult> results_;
-    int maxRunning_;
-    qsizetype next_ = 0;
     qsizetype ended_ = 0;
-    int running_ = 0;
+    CheckScheduler* scheduler_;
 };

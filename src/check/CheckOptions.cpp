@@ -118,7 +118,8 @@ QString checkHelpText()
                "  --timeout SECONDS  stop a server's check after this long and count the server\n"
                "                     offline (default: %1)\n"
                "  --jobs N           run at most N checks at once (default: %2, fewer when the\n"
-               "                     limit of open files is low)\n"
+               "                     limit of open files is low); of these, at most %3 that\n"
+               "                     need the CPU, while the others wait on the network\n"
                "  -h, --help         show this text and exit\n"
                "  -V, --version      show the version and exit\n"
                "\n"
@@ -139,5 +140,6 @@ QString checkHelpText()
                "  vemo-check --format json | jq -r '.[] | select(.state != \"OK\") | .domain'\n"
                "      the domains of the servers that need a look\n")
         .arg(QStringLiteral("%1 s").arg(Runner::DefaultDeadline.count()))
-        .arg(DefaultCheckFanOut);
+        .arg(DefaultMaxClients)
+        .arg(DefaultBusyPlaces);
 }

@@ -107,10 +107,10 @@ int main(int argc, char* argv[])
 
     if (options.timeout)
         Runner::instance().setDeadline(*options.timeout);
-    const int jobs = checkFanOut(options.jobs.value_or(DefaultCheckFanOut));
+    const int jobs = checkFanOut(options.jobs.value_or(DefaultMaxClients));
 
     quitOnTerminationSignals();
-    CheckDriver driver(records, jobs);
+    CheckDriver driver(records, Admission::atMost(jobs));
     QObject::connect(&driver, &CheckDriver::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     driver.start();

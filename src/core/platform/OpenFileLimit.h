@@ -34,9 +34,9 @@ inline int clientsWithinOpenFileLimit()
     return int(std::clamp(room / DescriptorsPerClient, 8LL, 1000000LL));
 }
 
-// How many check clients run at once: the number wanted (by default the
-// default fan-out), or fewer when the open-file limit leaves less room.
-inline int checkFanOut(int wanted = DefaultCheckFanOut)
+// How many check clients run at once: the number wanted (by default
+// DefaultMaxClients), or fewer when the open-file limit leaves less room.
+inline int checkFanOut(int wanted = DefaultMaxClients)
 {
     const int cap = clientsWithinOpenFileLimit();
     return cap > 0 ? std::min(wanted, cap) : wanted;

@@ -32,7 +32,8 @@ std::optional<ProcessCpu> readProcessCpu(qint64 pid)
     static const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     const long long ticks = fields[11].toLongLong() + fields[12].toLongLong();
     ProcessCpu result;
-    result.cpu = std::chrono::milliseconds(ticks * 1000 / (ticksPerSecond > 0 ? ticksPerSecond : 100));
+    result.cpu =
+        std::chrono::milliseconds(ticks * 1000 / (ticksPerSecond > 0 ? ticksPerSecond : 100));
     result.runnable = fields[0] == "R";
     return result;
 }

@@ -17,9 +17,11 @@ void Admission::sample(const QHash<qint64, Reading>& readings, Clock::time_point
             continue;
         }
         Client& client = *found;
-        const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(now - client.sampled);
+        const auto wall =
+            std::chrono::duration_cast<std::chrono::milliseconds>(now - client.sampled);
         const auto used = it->cpu - client.cpu;
-        client.busy = it->runnable || (wall.count() > 0 && used * 100 >= wall * limits_.busyPercent);
+        client.busy =
+            it->runnable || (wall.count() > 0 && used * 100 >= wall * limits_.busyPercent);
         client.sampled = now;
         client.cpu = it->cpu;
     }
@@ -35,8 +37,12 @@ int Admission::busy(const QList<qint64>& running) const
     return count;
 }
 
-int Admission::room(const QList<qint64>& running) const
+int Admission::room(const QList<qint64>& running, int starting) const
 {
-    const int total = int(running.size());
-    return std::max(0, std::min(limits_.busyPlaces - busy(running), limits_.maxClients - total));
+    constexpr int Unbounded = 1 << 30;
+    const int total = int(running.size()) + starting;
+    const int forBusy =
+        limits_.busyPlaces > 0 ? limits_.busyPlaces - busy(running) - starting : Unbounded;
+    const int forAll = limits_.maxClients > 0 ? limits_.maxClients - total : Unbounded;
+    return std::max(0, std::min(forBusy, forAll));
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "probe/CheckFanOut.h"
+
 #include <QHash>
 #include <QList>
+#include <algorithm>
 #include <chrono>
 
 // Decides how many more check clients may start. Places go to clients that
@@ -17,15 +20,21 @@ public:
     using Clock = std::chrono::steady_clock;
 
     struct Limits {
-        // Clients that need the CPU at once: on 2 cores a check is ~25 ms of
-        // CPU, and more than 8 runnable ones only add contention.
-        int busyPlaces = 8;
-        // Clients at once, waiting ones included.
-        int maxClients = 256;
+        // Clients that need the CPU at once; 0: no bound.
+        int busyPlaces = DefaultBusyPlaces;
+        // Clients at once, waiting ones included; 0: no bound.
+        int maxClients = DefaultMaxClients;
         // A client that used less than this share of one core (in percent)
         // since its last sample, and is not runnable now, is waiting.
         int busyPercent = 5;
     };
+
+    // At most clients at once (0: no bound), and no more than the default
+    // number of them busy.
+    static Limits atMost(int clients)
+    {
+        return {clients > 0 ? std::min(DefaultBusyPlaces, clients) : 0, clients};
+    }
 
     // One reading of a running client.
     struct Reading {
@@ -44,8 +53,9 @@ public:
     // yet (a start costs CPU: the key exchange) and those found busy at the
     // last sample.
     int busy(const QList<qint64>& running) const;
-    // How many more may start beside the running ones.
-    int room(const QList<qint64>& running) const;
+    // How many more may start beside the running ones and starting more
+    // that have no client yet (they count as busy).
+    int room(const QList<qint64>& running, int starting = 0) const;
 
 private:
     struct Client {

@@ -447,6 +447,17 @@ int Runner::runningCount() const
     return int(d->runs.size());
 }
 
+QList<qint64> Runner::runningPids() const
+{
+    QList<qint64> pids;
+    pids.reserve(d->runs.size());
+    for (const Run* run : std::as_const(d->runs)) {
+        if (run->process && run->process->state() == QProcess::Running && !run->ended)
+            pids << run->process->processId();
+    }
+    return pids;
+}
+
 QString Runner::passwordFolder() const
 {
     return d->passwords.folder();

@@ -64,6 +64,8 @@ public:
     void setDeadline(std::chrono::milliseconds deadline);
     std::chrono::milliseconds deadline() const;
     int runningCount() const;
+    // The process ids of the waited clients running now.
+    QList<qint64> runningPids() const;
 
     // Shorter in tests; DetachedPasswordGrace by default.
     void setDetachedPasswordGrace(std::chrono::milliseconds grace);

@@ -4,28 +4,49 @@
 #include "monitor/GridCells.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
+#include "probe/CheckScheduler.h"
 
 #include <QTimer>
 
-CheckCycle::CheckCycle(Main& main, int rows, int maxRunning, QObject* parent)
-    : QObject(parent), main_(main), rows_(std::max(rows, 1)), maxRunning_(maxRunning),
+CheckCycle::CheckCycle(Main& main, int rows, Admission::Limits places, QObject* parent)
+    : QObject(parent), main_(main), rows_(std::max(rows, 1)),
+      scheduler_(new CheckScheduler(
+          rows_ - 1, places, [this](int index) { arm(index + 1); }, this)),
       lookup_(main.fileName())
 {
-    startWaiting();
+    scheduler_->begin();
+}
+
+int CheckCycle::queued() const
+{
+    return scheduler_->queued() + armed_;
+}
+
+int CheckCycle::running() const
+{
+    return scheduler_->running() - armed_;
+}
+
+void CheckCycle::arm(int row)
+{
+    // The check's 1 ms timer fires in a later turn, and the scheduler starts
+    // only a few in one turn.
+    auto* check = new CheckServerFrm(main_, *this);
+    check->setCaption(QString::number(row));
+    ++armed_;
+    check->Timer1->start();
 }
 
 void CheckCycle::checkStarted(CheckServerFrm*)
 {
     --armed_;
-    ++running_;
-    startWaiting();
+    scheduler_->began();
 }
 
 bool CheckCycle::checkEnded(CheckServerFrm*)
 {
-    --running_;
-    startWaiting();
-    return !skipping_ && running_ == 0 && queued() == 0;
+    scheduler_->ended();
+    return !skipping_ && running() == 0 && queued() == 0;
 }
 
 bool CheckCycle::skip()
@@ -33,35 +54,25 @@ bool CheckCycle::skip()
     skipping_ = true;
     ServersGrid& grid = main_.grid();
     const QList<CheckServerFrm*> checks = findChildren<CheckServerFrm*>(Qt::FindDirectChildrenOnly);
+    // Nothing more starts, then the armed checks go.
+    const int firstQueued = rows_ - scheduler_->queued();
+    scheduler_->stopQueued();
     for (CheckServerFrm* check : checks) {
         if (!check->armed())
             continue;
         check->Timer1->stop();
         check->deleteLater();
+        --armed_;
+        scheduler_->ended();
         grid.setRow(check->caption().toInt());
         grid.setCol(ServerCol);
         grid.setCellBackColor(Colours::White);
     }
-    armed_ = 0;
-    grid.setColumnBackColor(ServerCol, Colours::White, nextRow_);
-    nextRow_ = rows_;
+    grid.setColumnBackColor(ServerCol, Colours::White, firstQueued);
     for (CheckServerFrm* check : checks)
         check->stopWaitingForLock();
     skipping_ = false;
-    return running_ == 0;
-}
-
-void CheckCycle::startWaiting()
-{
-    // A check's 1 ms timer fires in a later turn, so at most StartsPerTurn
-    // checks start in any one turn.
-    while (nextRow_ < rows_ && armed_ < StartsPerTurn &&
-           (maxRunning_ <= 0 || armed_ + running_ < maxRunning_)) {
-        auto* check = new CheckServerFrm(main_, *this);
-        check->setCaption(QString::number(nextRow_++));
-        ++armed_;
-        check->Timer1->start();
-    }
+    return running() == 0;
 }
 
 ServerLookup::Result CheckCycle::findRecord(const QString& domain)

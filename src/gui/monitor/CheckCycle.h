@@ -1,28 +1,26 @@
 #pragma once
 
+#include "probe/Admission.h"
 #include "store/ServerLookup.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 
+class CheckScheduler;
 class CheckServerFrm;
 class Main;
 
-// The checks of one cycle, one per grid row. It makes each check only when a
-// place is free, so no more than maxRunning clients run at once and the
-// bookkeeping costs the same per check however many servers there are; it
-// starts a few per turn of the event loop, so the window keeps answering.
-// The cycle is over when no check runs and none is left to start: a row that
-// waits for its turn keeps the cycle open.
+// The checks of one cycle, one per grid row. It makes each check only when
+// the scheduler gives it a place, so the bookkeeping costs the same per check
+// however many servers there are, and a few per turn of the event loop, so
+// the window keeps answering. The cycle is over when no check runs and none
+// is left to start: a row that waits for its turn keeps the cycle open.
 class CheckCycle : public QObject
 {
     Q_OBJECT
 public:
-    // Checks started in one turn of the event loop, at most.
-    static constexpr int StartsPerTurn = 4;
-
-    // rows: the grid's row count, title row included; maxRunning 0: no bound.
-    CheckCycle(Main& main, int rows, int maxRunning, QObject* parent = nullptr);
+    // rows: the grid's row count, title row included.
+    CheckCycle(Main& main, int rows, Admission::Limits places, QObject* parent = nullptr);
 
     // Its timer fired: the check runs now.
     void checkStarted(CheckServerFrm* check);
@@ -37,8 +35,8 @@ public:
     ServerLookup::Result findRecord(const QString& domain);
 
     // Rows whose check has not started yet (waiting for a place, or armed).
-    int queued() const { return rows_ - nextRow_ + armed_; }
-    int running() const { return running_; }
+    int queued() const;
+    int running() const;
 
     // Skip: the rows not yet started are not checked in this cycle (their
     // Server cells turn white, their earlier verdicts stay) and checks
@@ -48,14 +46,12 @@ public:
     bool skip();
 
 private:
-    void startWaiting();
+    void arm(int row);
 
     Main& main_;
     int rows_;
-    int maxRunning_;
-    int nextRow_ = 1;
+    CheckScheduler* scheduler_;
     int armed_ = 0;
-    int running_ = 0;
     ServerLookup lookup_;
     QElapsedTimer lockMet_;
     bool skipping_ = false;

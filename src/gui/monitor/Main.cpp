@@ -249,7 +249,7 @@ void Main::CheckServers()
         endCycle(); // nothing to check: the cycle is over at once
         return;
     }
-    cycle_ = new CheckCycle(*this, servers_.recordCount() + 1, maxRunningChecks_, this);
+    cycle_ = new CheckCycle(*this, servers_.recordCount() + 1, checkPlaces_, this);
 }
 
 void Main::endCycle()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/CheckFanOut.h"
+#include "probe/Admission.h"
 #include "store/ServerFile.h"
 #include "store/Servers.h"
 
@@ -40,7 +40,8 @@ public:
     // What ends the program; quits the application unless replaced (tests).
     void setEndProgram(std::function<void()> endProgram) { endProgram_ = std::move(endProgram); }
     // How many checks of a cycle may run at once; 0 for all.
-    void setMaxRunningChecks(int count) { maxRunningChecks_ = count; }
+    void setMaxRunningChecks(int count) { checkPlaces_ = Admission::atMost(count); }
+    void setCheckPlaces(const Admission::Limits& places) { checkPlaces_ = places; }
 
     void Form_Load();
     // Shows the window; its first activation follows once the window is on
@@ -94,7 +95,7 @@ private:
     ServersGrid* grid_ = nullptr;
     MonitorAlerts* alerts_ = nullptr;
     QPointer<CheckCycle> cycle_;
-    int maxRunningChecks_ = DefaultCheckFanOut;
+    Admission::Limits checkPlaces_;
     QTimer* activationRetry_ = nullptr; // while the file is locked
     bool awaitingExposure_ = false;
     std::function<void()> endProgram_;

@@ -41,6 +41,7 @@ private slots:
     void unstartableClientGoesOffline();
     void boundedChecksWaitTheirTurn();
     void fanOutBoundsClientsAndEveryRowEnds();
+    void silentHostsHoldNoPlace();
     void lockedFileGivesOffline_data();
     void lockedFileGivesOffline();
     void maintenanceRebuildsAndRestarts();
@@ -402,6 +403,28 @@ void TestCheckCycle::fanOutBoundsClientsAndEveryRowEnds()
     for (int row = 1; row <= Rows; ++row)
         QCOMPARE(statusTexts(row), (QStringList{">Pending...", "Online"}));
     QCOMPARE(leftoverTempFiles(), QStringList());
+}
+
+void TestCheckCycle::silentHostsHoldNoPlace()
+{
+    // Two places for clients that need the CPU, and three silent hosts
+    // first: once their clients are seen waiting, the answering rows get places.
+    for (const char* domain : {"a.example", "b.example", "c.example"})
+        startServer(domain, {.mode = FixtureMode::Hung});
+    startServer("d.example").setUptime(60);
+    startServer("e.example").setUptime(60);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    makeMain();
+    main->setCheckPlaces({2, 10});
+    main->Form_Activate();
+    QTRY_VERIFY_WITH_TIMEOUT(kit::text(*main, 4, kit::Status) == "Online" &&
+                                 kit::text(*main, 5, kit::Status) == "Online",
+                             30000);
+    for (int row = 1; row <= 3; ++row)
+        QCOMPARE(kit::text(*main, row, kit::Status), QStringLiteral(">Pending..."));
+    QCOMPARE(Runner::instance().runningCount(), 3);
+    QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
 }
 
 void TestCheckCycle::lockedFileGivesOffline_data()
