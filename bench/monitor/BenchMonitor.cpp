@@ -2,15 +2,19 @@
 // driver that starts the same plink runs with the same number at once, and
 // the time it takes to fill the grid.
 //
-//     bench_monitor [--fan-out F|cap] [--sizes A,B,C] [--sweep F1,F2,...]
+//     bench_monitor [--fan-out F|cap] [--sizes A,B,C,D,E] [--sweep F1,F2,...]
 //
 //   A (default 200):   servers spread over 4 fixture SSH servers on 127.0.0.1
 //   B (default 2000):  servers on a closed 127.0.0.1 port (every run refused)
 //   C (default 10000): records whose activation (read, grid fill, window
-//                      size, cycle start) is timed; 0 skips a size
-//   --fan-out:         clients at once in both window and bare driver;
-//                      default what the program uses (the default fan-out
-//                      within the open-file limit), "cap" the open-file cap
+//                      size, cycle start) is timed
+//   D (default 200):   servers behind a relay on 127.0.0.1 that delays every
+//                      chunk 150 ms each way (a 300 ms round trip)
+//   E (default 200):   servers of which 24 accept TCP and never speak
+//                      (0 skips a size)
+//   --fan-out:         the bare driver's clients at once where it runs one
+//                      fan-out (A, B); default the default busy places, "cap"
+//                      the open-file cap. The window uses the program's places.
 //   --sweep:           instead: the bare driver alone at each fan-out, on A and B
 //
 // For each cycle it prints the window's wall time, its own CPU and its
@@ -62,6 +66,8 @@ namespace
 constexpr int CycleLimitMs = 900000;
 constexpr int StallTickMs = 5;
 constexpr int FixtureCount = 4;
+constexpr int RelayDelayMs = 150; // each way
+constexpr int SilentServers = 24;
 
 double seconds(const timeval& t)
 {
@@ -232,30 +238,48 @@ struct Run {
     double turnCpuMs = 0;  // the most CPU between two ticks
     double peakRss = 0;
     int peakClients = 0;
+    double answeredAt = -1;      // when every row but the slow ones had its verdict
     QMap<QString, int> outcomes; // "Online", or "!!!Offline!!! (reason)", or what was left
 };
 
-Run windowCycle(int fanOut)
+// Rows whose Status is still pending (or not yet written).
+int pendingRows(const ServersGrid& grid)
+{
+    int pending = 0;
+    for (int row = 1; row < grid.rows(); ++row) {
+        const QString status = grid.textMatrix(row, 1);
+        pending += status.isEmpty() || status.startsWith(QLatin1Char('>'));
+    }
+    return pending;
+}
+
+// slowRows: rows that are expected to wait their deadline; answeredAt tells
+// when all the others had their verdicts.
+Run windowCycle(int slowRows = 0)
 {
     Run run;
     module().reset();
     Main main;
     main.setEndProgram([] {});
-    main.setMaxRunningChecks(fanOut);
+    main.setMaxRunningChecks(checkFanOut());
     main.show();
     QCoreApplication::processEvents();
 
     QEventLoop loop;
     StallWatch watch;
+    QElapsedTimer clock;
+    int ticks = 0;
     watch.onTick = [&] {
         run.peakClients = std::max(run.peakClients, Runner::instance().runningCount());
+        if (run.answeredAt < 0 && ++ticks % 20 == 0 && clock.isValid() &&
+            pendingRows(main.grid()) <= slowRows)
+            run.answeredAt = clock.nsecsElapsed() / 1e9;
         if (isIdle(main))
             loop.quit();
     };
     QTimer::singleShot(CycleLimitMs, &loop, &QEventLoop::quit);
     resetPeakRss();
     const Usage before = usage();
-    QElapsedTimer clock;
     watch.start();
     QTimer::singleShot(0, &main, [&] {
         clock.start();
@@ -338,6 +362,8 @@ struct Scenario {
     QString name;
     int n = 0;
     bool fixtures = false;
+    bool relay = false; // every server behind the delaying relay
+    int silent = 0;     // the first servers are on a host that never speaks
 };
 
 struct Setup {
@@ -345,26 +371,76 @@ struct Setup {
     QList<ServerRecord> records;
     PasswordFiles passwords;
     QString passwordFile;
+    std::unique_ptr<QProcess> relay;
     bool ok = false;
+    ~Setup()
+    {
+        if (relay) {
+            relay->kill();
+            relay->waitForFinished();
+        }
+    }
 };
+
+// Starts the relay in front of a fixture server, trusts the server's host key
+// under the relay's port, and returns that port (0 when it failed).
+int startRelay(Setup& setup, FixtureServer& server)
+{
+    setup.relay = std::make_unique<QProcess>();
+    setup.relay->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    setup.relay->start(QStringLiteral("/usr/bin/python3"),
+                       {QStringLiteral(VEMO_BENCH_DIR "/relay.py"), server.portText(),
+                        QString::number(RelayDelayMs)});
+    if (!setup.relay->waitForReadyRead(10000))
+        return 0;
+    const int port = setup.relay->readLine().trimmed().toInt();
+    QFile keys(setup.env->puttyDir() + QStringLiteral("/sshhostkeys"));
+    QString line = server.hostKeyLine();
+    line.replace(QStringLiteral("@%1:").arg(server.port()), QStringLiteral("@%1:").arg(port));
+    if (port == 0 || !keys.open(QIODevice::Append) || keys.write(line.toUtf8() + '\n') < 0)
+        return 0;
+    return port;
+}
 
 std::unique_ptr<Setup> prepare(const Scenario& s)
 {
     auto setup = std::make_unique<Setup>();
     setup->env = std::make_unique<FixtureServers>();
     std::vector<FixtureServer*> servers;
-    if (s.fixtures)
-        servers = setup->env->startMany(FixtureCount);
+    if (s.fixtures || s.relay)
+        servers = setup->env->startMany(s.relay ? 1 : FixtureCount);
+    FixtureServer* silent =
+        s.silent > 0 ? &setup->env->start(FixtureOptions{.mode = FixtureMode::Hung}) : nullptr;
     if (!setup->env->ok()) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(s.name), qPrintable(setup->env->error()));
         return setup;
     }
     setup->records = benchRecords(servers, s.n, FixtureServers::closedPort());
+    if (s.relay) {
+        const int port = startRelay(*setup, *servers[0]);
+        if (port == 0) {
+            std::fprintf(stderr, "%s: the relay did not start\n", qPrintable(s.name));
+            return setup;
+        }
+        for (ServerRecord& record : setup->records)
+            record.sshPort = QString::number(port);
+    }
+    for (int i = 0; i < s.silent && i < setup->records.size(); ++i)
+        setup->records[i].sshPort = silent->portText();
     const QString password = servers.empty() ? QStringLiteral("pw") : servers[0]->password();
     const auto written = setup->passwords.write(password);
     setup->passwordFile = written.path;
     setup->ok = written.problem.isEmpty() && writeServersFile(setup->records);
     return setup;
+}
+
+// Until the clients of an ended cycle are gone.
+void waitForClients()
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (Runner::instance().runningCount() > 0 && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 }
 
 QString verdict(bool met)
@@ -379,7 +455,7 @@ bool cycleBenchmark(QTextStream& out, const Scenario& s, int fanOut)
         return false;
     // One short cycle first, so that both sides start warm.
     bareDriver(setup->records.mid(0, 20), fanOut, setup->passwordFile);
-    const Run window = windowCycle(fanOut);
+    const Run window = windowCycle();
     const Run bare = bareDriver(setup->records, fanOut, setup->passwordFile);
     const int cores = QThread::idealThreadCount();
     const double floor = window.clientCpu / cores;
@@ -425,11 +501,65 @@ bool cycleBenchmark(QTextStream& out, const Scenario& s, int fanOut)
     }
     if (!window.ended)
         out << "  the window's cycle did not end" << Qt::endl;
-    QElapsedTimer clock;
-    clock.start();
-    while (Runner::instance().runningCount() > 0 && clock.elapsed() < 20000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    waitForClients();
     return expected;
+}
+
+// Servers on a slow network, or some on hosts that never answer: the window's
+// cycle against bare drivers all at once and at fixed fan-outs (the silent
+// case: the window alone, as a bare driver too takes one deadline).
+bool networkBenchmark(QTextStream& out, const Scenario& s)
+{
+    const auto setup = prepare(s);
+    if (!setup->ok)
+        return false;
+    const Run window = windowCycle(s.silent);
+    out << QStringLiteral("%1, N=%2:").arg(s.name).arg(s.n) << Qt::endl;
+    out << QStringLiteral("  window %1 s, answering rows done after %2 s, longest stall %3 ms "
+                          "(at %6 s, own CPU in it %7 ms; longest turn %8 ms of CPU), clients at "
+                          "once %4, peak RSS %5 MiB")
+               .arg(window.wall, 0, 'f', 2)
+               .arg(window.answeredAt < 0 ? window.wall : window.answeredAt, 0, 'f', 2)
+               .arg(window.stallMs, 0, 'f', 1)
+               .arg(window.peakClients)
+               .arg(window.peakRss, 0, 'f', 1)
+               .arg(window.stallAtS, 0, 'f', 2)
+               .arg(window.stallCpuMs, 0, 'f', 1)
+               .arg(window.turnCpuMs, 0, 'f', 1)
+        << Qt::endl;
+    bool met = true;
+    if (s.silent > 0) {
+        const double limit = Runner::DefaultDeadline.count() + 15;
+        met = window.wall <= limit;
+        out << QStringLiteral("  target: cycle within %1 s %2").arg(limit).arg(verdict(met))
+            << Qt::endl;
+    } else {
+        waitForClients();
+        double all = 0;
+        for (int fanOut : {0, DefaultBusyPlaces, 64}) {
+            const Run bare = bareDriver(setup->records, fanOut, setup->passwordFile);
+            out << QStringLiteral("  bare driver %1: %2 s")
+                       .arg(fanOut == 0 ? QStringLiteral("all at once")
+                                        : QStringLiteral("%1 at a time").arg(fanOut))
+                       .arg(bare.wall, 0, 'f', 2)
+                << Qt::endl;
+            if (fanOut == 0)
+                all = bare.wall;
+        }
+        met = window.wall <= 1.15 * all;
+        out << QStringLiteral("  target: window/bare all at once %1 <= 1.15 %2")
+                   .arg(window.wall / all, 0, 'f', 2)
+                   .arg(verdict(met))
+            << Qt::endl;
+    }
+    bool expected = window.ended;
+    for (auto it = window.outcomes.cbegin(); it != window.outcomes.cend(); ++it) {
+        out << QStringLiteral("  rows: %1 x%2").arg(it.key()).arg(it.value()) << Qt::endl;
+        expected = expected && (it.key() == QLatin1String("Online") ||
+                                (s.silent > 0 && it.key().contains(QLatin1String("timed out"))));
+    }
+    waitForClients();
+    return expected && met;
 }
 
 bool sweep(QTextStream& out, const Scenario& s, const QList<int>& fanOuts)
@@ -514,8 +644,8 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
 
     const int cap = clientsWithinOpenFileLimit();
-    int fanOut = checkFanOut();
-    QList<int> sizes{200, 2000, 10000};
+    int fanOut = checkFanOut(DefaultBusyPlaces);
+    QList<int> sizes{200, 2000, 10000, 200, 200};
     QList<int> sweepFanOuts;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
@@ -526,18 +656,20 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--sweep"))
             sweepFanOuts = numbers(args[i + 1]);
     }
-    if (args.size() % 2 != 0 || sizes.size() != 3) {
-        std::fprintf(stderr,
-                     "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C] [--sweep F1,...]\n");
+    if (args.size() % 2 != 0 || sizes.size() != 5) {
+        std::fprintf(stderr, "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C,D,E] "
+                             "[--sweep F1,...]\n");
         return 2;
     }
 
-    out << QStringLiteral("monitor benchmark: %1 cores, %2, default fan-out %3, open-file cap "
-                          "%4 clients")
+    out << QStringLiteral("monitor benchmark: %1 cores, %2, the window's places: %3 busy of %4 "
+                          "clients at once (open-file cap %5), bare driver fan-out %6")
                .arg(QThread::idealThreadCount())
                .arg(QSysInfo::prettyProductName())
                .arg(DefaultBusyPlaces)
+               .arg(checkFanOut())
                .arg(cap)
+               .arg(fanOut)
         << Qt::endl;
     const Scenario fixtures{QStringLiteral("fixture servers"), sizes[0], true};
     const Scenario refused{QStringLiteral("refusing port"), sizes[1], false};
@@ -555,6 +687,14 @@ int main(int argc, char** argv)
     }
     if (sizes[2] > 0)
         ok = fillBenchmark(out, sizes[2]) && ok;
+    const Scenario slow{QStringLiteral("behind a 300 ms round trip"), sizes[3], false, true};
+    const Scenario silent{
+        QStringLiteral("%1 silent hosts among fixture servers").arg(SilentServers), sizes[4], true,
+        false, SilentServers};
+    for (const Scenario& s : {slow, silent}) {
+        if (s.n > 0)
+            ok = networkBenchmark(out, s) && ok;
+    }
     Runner::instance().shutdown();
     return ok ? 0 : 1;
 }

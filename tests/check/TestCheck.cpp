@@ -361,7 +361,8 @@ void TestCheck::verdictsEqualTheWindowsGrid()
 
 void TestCheck::capturedOutputIsBounded()
 {
-    // An mdstat of 1.5 MiB: the runner keeps the first MiB and writes no file.
+    // An mdstat of 1.5 MiB: the runner keeps the first MiB, ends the client
+    // and writes no file.
     FixtureServer& big = fixtures_->start();
     QVERIFY2(fixtures_->ok(), qPrintable(fixtures_->error()));
     big.setMdstat(QByteArray(Runner::CapturedOutputLimit * 3 / 2, 'x'));
@@ -374,6 +375,8 @@ void TestCheck::capturedOutputIsBounded()
     QVERIFY(QTest::qWaitFor([&] { return result.has_value(); }, RunTimeoutMs));
     QCOMPARE(result->output.size(), Runner::CapturedOutputLimit);
     QVERIFY(result->output.startsWith("93456\n0\n2026-12-08 03:00:01\nxxx"));
+    QVERIFY(result->tooLarge);
+    QCOMPARE(result->reason, AnswerTooLargeReason);
     QVERIFY(!QFile::exists(line.outputFile));
     fixtures_->stop(big);
 }

@@ -42,7 +42,7 @@ OutputRead readOutputFile(const QString& fileName)
 
     QFile file(fileName);
     if (file.open(QIODevice::ReadOnly)) {
-        result = outputFromBytes(file.readAll());
+        result = outputFromBytes(file.read(AnswerLimit));
         file.close();
     }
     QFile::remove(fileName);

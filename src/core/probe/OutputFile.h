@@ -3,6 +3,12 @@
 #include <QByteArray>
 #include <QString>
 
+// The most a client's answer may hold: far above any status answer. A longer
+// answer ends its client and counts as none.
+inline constexpr qsizetype AnswerLimit = 1024 * 1024;
+// Why a check whose answer passed AnswerLimit gives no verdict.
+inline const QString AnswerTooLargeReason = QStringLiteral("answered more than 1 MiB");
+
 // What a client left in its output file.
 struct OutputRead {
     bool hasText = false; // false: the file was missing, empty or unreadable
@@ -14,7 +20,8 @@ struct OutputRead {
 // bytes read as no text.
 OutputRead outputFromBytes(const QByteArray& bytes);
 
-// Reads an output file and deletes it, whatever the outcome. A name that does
+// Reads an output file, its first AnswerLimit bytes at most, and deletes it,
+// whatever the outcome. A name that does
 // not stand for one file directly inside the working directory (see
 // outputFileNameProblem) is neither read nor deleted and reads as no text.
 // The file's bytes read as outputFromBytes says.

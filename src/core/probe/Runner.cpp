@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace
@@ -43,13 +44,18 @@ bool isConsoleClient(const QString& program)
 // calls. The client ends with the program however that ends (a kill -9
 // included): the kernel sends it SIGKILL when its parent dies, and a parent
 // that died before that was set is noticed here. Its standard output goes
-// into the output file the runner made, and it may read the password pipe.
+// into the output file the runner made, which the kernel keeps within the
+// answer limit (a write past it ends the client with SIGXFSZ), and it may
+// read the password pipe.
 void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
 {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
         ::_exit(127);
-    if (outputFd >= 0 && ::dup2(outputFd, STDOUT_FILENO) < 0)
-        ::_exit(127);
+    if (outputFd >= 0) {
+        const rlimit fileSize{rlim_t(AnswerLimit), rlim_t(AnswerLimit)};
+        if (::dup2(outputFd, STDOUT_FILENO) < 0 || ::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
+            ::_exit(127);
+    }
     if (::fcntl(passwordFd, F_SETFD, 0) != 0)
         ::_exit(127);
 }
@@ -85,6 +91,7 @@ struct Runner::Run {
     QByteArray output; // standard output kept in memory (OutputTo::Memory)
     bool timedOut = false;
     bool terminated = false;
+    bool tooLarge = false;
     bool ended = false;
 };
 
@@ -99,8 +106,11 @@ struct Runner::Private {
 void Runner::keepOutput(Run* run, const QByteArray& bytes)
 {
     const qsizetype room = CapturedOutputLimit - run->output.size();
-    if (room > 0)
-        run->output += bytes.left(room);
+    run->output += bytes.left(std::max<qsizetype>(room, 0));
+    if (bytes.size() > room && !run->tooLarge) {
+        run->tooLarge = true;
+        Runner::instance().endRun(run);
+    }
 }
 
 const QString Runner::StoppedReason = QStringLiteral("stopped before it finished");
@@ -324,7 +334,10 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
     result.started = true;
     result.timedOut = run->timedOut;
     result.terminated = run->terminated;
-    if (run->timedOut)
+    result.tooLarge = run->tooLarge || (crashed && exitCode == SIGXFSZ);
+    if (result.tooLarge)
+        result.reason = AnswerTooLargeReason;
+    else if (run->timedOut)
         result.reason = deadlineText(d->deadline);
     else if (run->terminated)
         result.reason = StoppedReason;

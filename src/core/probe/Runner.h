@@ -1,6 +1,7 @@
 #pragma once
 
 #include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
 
 #include <QObject>
 #include <chrono>
@@ -11,6 +12,9 @@ struct RunResult {
     bool started = false; // false: the client could not be started at all
     bool timedOut = false;
     bool terminated = false; // ended by TerminateProcesses
+    // Its answer passed AnswerLimit: the client was ended (or the kernel
+    // stopped its writes to the file at the limit) and reason says so.
+    bool tooLarge = false;
     // A short reason when the run failed, from the client's standard error or
     // from the runner ("Connection refused", "Access denied", "host key not yet
     // trusted", "timed out after 120 s", "plink not found"); may be empty.
@@ -39,9 +43,9 @@ public:
     static const QString StoppedReason;
     // How long a detached client's password file outlives its start.
     static constexpr std::chrono::seconds DetachedPasswordGrace{30};
-    // How much of a client's standard output is kept in memory; the rest is
-    // read and dropped.
-    static constexpr qsizetype CapturedOutputLimit = 1024 * 1024;
+    // How much of a client's standard output is kept, in memory or in its
+    // file; a client whose answer passes it is ended.
+    static constexpr qsizetype CapturedOutputLimit = AnswerLimit;
 
     static Runner& instance();
 

@@ -21,6 +21,8 @@ CheckVerdict offlineVerdict(const QString& reason)
 CheckVerdict checkVerdict(const OutputRead& output, const RunResult& result,
                           const QString& raidStatus)
 {
+    if (result.tooLarge)
+        return offlineVerdict(result.reason);
     if (!output.hasText)
         return offlineVerdict(result.reason.isEmpty() ? NoAnswerReason : result.reason);
     CheckVerdict verdict;

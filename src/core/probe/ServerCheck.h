@@ -27,7 +27,8 @@ CommandLine serverCheckLine(const ServerRecord& record);
 // The Offline verdict: a critical status cell.
 CheckVerdict offlineVerdict(const QString& reason);
 
-// The verdict of a check whose client ended: no output is Offline with the
-// runner's reason (or NoAnswerReason); output gives the four cells.
+// The verdict of a check whose client ended: no output, or an answer past
+// the limit, is Offline with the runner's reason (or NoAnswerReason); output
+// gives the four cells.
 CheckVerdict checkVerdict(const OutputRead& output, const RunResult& result,
                           const QString& raidStatus);

@@ -2,6 +2,7 @@
 
 #include "maintenance/ServerMain.h"
 #include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
 #include "support/FileLock.h"
 #include "support/SampleMdstat.h"
 
@@ -42,6 +43,7 @@ private slots:
     void boundedChecksWaitTheirTurn();
     void fanOutBoundsClientsAndEveryRowEnds();
     void silentHostsHoldNoPlace();
+    void oversizedAnswerGoesOffline();
     void lockedFileGivesOffline_data();
     void lockedFileGivesOffline();
     void maintenanceRebuildsAndRestarts();
@@ -425,6 +427,26 @@ void TestCheckCycle::silentHostsHoldNoPlace()
     QCOMPARE(Runner::instance().runningCount(), 3);
     QTest::mouseClick(kit::button(*main, "SkipBut"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 20000);
+}
+
+void TestCheckCycle::oversizedAnswerGoesOffline()
+{
+    // An answer three times the limit: the client is ended at the limit, the
+    // row goes offline naming it, and the temp file never grew past it.
+    startServer("big.example").setMdstat(QByteArray(3 * AnswerLimit, 'x'));
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    qint64 largest = 0;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        largest = std::max(largest, QFileInfo(env->workDir() + "/~karu~big.example.tmp").size());
+    });
+    sampler.start(1);
+    activate();
+    QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), AnswerTooLargeReason);
+    QVERIFY2(largest > 0 && largest <= AnswerLimit, qPrintable(QString::number(largest)));
+    QCOMPARE(leftoverTempFiles(), QStringList());
 }
 
 void TestCheckCycle::lockedFileGivesOffline_data()
