@@ -11,6 +11,7 @@
 //   D (default 200):   servers behind a relay on 127.0.0.1 that delays every
 //                      chunk 150 ms each way (a 300 ms round trip)
 //   E (default 200):   servers of which 24 accept TCP and never speak
+//   F (default 300):   MB of the answer of one server that answers too much
 //                      (0 skips a size)
 //   --fan-out:         the bare driver's clients at once where it runs one
 //                      fan-out (A, B); default the default busy places, "cap"
@@ -32,6 +33,7 @@
 #include "platform/OpenFileLimit.h"
 #include "probe/CheckFanOut.h"
 #include "probe/CommandLine.h"
+#include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
 #include "probe/Runner.h"
 #include "store/Passwords.h"
@@ -44,6 +46,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
@@ -562,6 +565,39 @@ bool networkBenchmark(QTextStream& out, const Scenario& s)
     return expected && met;
 }
 
+// One server whose answer is megabytes long: the window's peak memory and the
+// largest its temp file grew while the cycle ran.
+bool oversizedBenchmark(QTextStream& out, int megabytes)
+{
+    FixtureServers env;
+    FixtureServer& server = env.start(QStringLiteral("big.example"));
+    if (!env.ok())
+        return false;
+    server.setMdstat(QByteArray(qsizetype(megabytes) * 1000 * 1000, 'x'));
+    qint64 largestFile = 0;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        largestFile =
+            std::max(largestFile, QFileInfo(QStringLiteral("~karu~big.example.tmp")).size());
+    });
+    sampler.start(1);
+    const Run window = windowCycle();
+    sampler.stop();
+    const QString reason = QStringLiteral("!!!Offline!!! (%1)").arg(AnswerTooLargeReason);
+    const bool met = window.peakRss < 100 && largestFile <= AnswerLimit;
+    out << QStringLiteral("one answer of %1 MB: window %2 s, peak RSS %3 MiB, temp file at most %4 "
+                          "bytes; targets: RSS < 100 MiB, file <= %5 bytes %6")
+               .arg(megabytes)
+               .arg(window.wall, 0, 'f', 2)
+               .arg(window.peakRss, 0, 'f', 1)
+               .arg(largestFile)
+               .arg(AnswerLimit)
+               .arg(verdict(met))
+        << Qt::endl;
+    waitForClients();
+    return met && window.outcomes.value(reason) == 1;
+}
+
 bool sweep(QTextStream& out, const Scenario& s, const QList<int>& fanOuts)
 {
     const auto setup = prepare(s);
@@ -645,7 +681,7 @@ int main(int argc, char** argv)
 
     const int cap = clientsWithinOpenFileLimit();
     int fanOut = checkFanOut(DefaultBusyPlaces);
-    QList<int> sizes{200, 2000, 10000, 200, 200};
+    QList<int> sizes{200, 2000, 10000, 200, 200, 300};
     QList<int> sweepFanOuts;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i + 1 < args.size(); i += 2) {
@@ -656,8 +692,8 @@ int main(int argc, char** argv)
         else if (args[i] == QLatin1String("--sweep"))
             sweepFanOuts = numbers(args[i + 1]);
     }
-    if (args.size() % 2 != 0 || sizes.size() != 5) {
-        std::fprintf(stderr, "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C,D,E] "
+    if (args.size() % 2 != 0 || sizes.size() != 6) {
+        std::fprintf(stderr, "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C,D,E,F] "
                              "[--sweep F1,...]\n");
         return 2;
     }
@@ -695,6 +731,8 @@ int main(int argc, char** argv)
         if (s.n > 0)
             ok = networkBenchmark(out, s) && ok;
     }
+    if (sizes[5] > 0)
+        ok = oversizedBenchmark(out, sizes[5]) && ok;
     Runner::instance().shutdown();
     return ok ? 0 : 1;
 }
