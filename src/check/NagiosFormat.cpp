@@ -22,12 +22,14 @@ QString oneLine(QString text)
     return text.simplified();
 }
 
-// A performance value, or "U" where it could not be determined.
-QString perfValue(const std::optional<double>& value, const char* unit = "")
+// "label=value" of one performance value; none where the value could not be
+// determined (a "U" makes Icinga log a warning for every check).
+QStringList perfValue(const char* label, const std::optional<double>& value, const char* unit = "")
 {
     if (!value || !std::isfinite(*value))
-        return QStringLiteral("U");
-    return QString::number(*value, 'f', 0) + QLatin1String(unit);
+        return {};
+    return {QLatin1String(label) + QLatin1Char('=') + QString::number(*value, 'f', 0) +
+            QLatin1String(unit)};
 }
 
 // "example.org: Online, uptime 1d,2h,3m, RAID Clean, backup 2026-12-08 03:00:01"
@@ -42,14 +44,16 @@ QString serverSummary(const ServerResult& result)
            oneLine(c.raid.text) + QStringLiteral(", backup ") + oneLine(c.backup.text);
 }
 
+// The server's performance data after " | ", or nothing when it has none.
 QString serverPerfData(const ServerResult& result)
 {
     std::optional<double> raidClean;
     if (result.verdict.online)
         raidClean = result.verdict.cells.raid.level == Level::Ok ? 1 : 0;
-    return QStringLiteral("uptime=%1 backup_failed=%2 raid_clean=%3")
-        .arg(perfValue(result.numbers.uptimeSeconds, "s"), perfValue(result.numbers.backupCount),
-             perfValue(raidClean));
+    const QStringList values = perfValue("uptime", result.numbers.uptimeSeconds, "s") +
+                               perfValue("backup_failed", result.numbers.backupCount) +
+                               perfValue("raid_clean", raidClean);
+    return values.isEmpty() ? QString() : QStringLiteral(" | ") + values.join(QLatin1Char(' '));
 }
 
 } // namespace
@@ -62,9 +66,7 @@ QByteArray nagiosReport(const QList<ServerResult>& results)
         return (text + QStringLiteral("no servers to check\n")).toUtf8();
     if (results.size() == 1) {
         const ServerResult& only = results.first();
-        return (text + serverSummary(only) + QStringLiteral(" | ") + serverPerfData(only) +
-                QLatin1Char('\n'))
-            .toUtf8();
+        return (text + serverSummary(only) + serverPerfData(only) + QLatin1Char('\n')).toUtf8();
     }
 
     int counts[4] = {};

@@ -4,6 +4,7 @@
 // cell reading "N/A") have no series for that server.
 #include "CheckReport.h"
 
+#include <QRegularExpression>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -28,6 +29,15 @@ QString labelValue(const QString& text)
             escaped += c;
     }
     return escaped;
+}
+
+// A reason as a label value that does not change with numbers inside it
+// ("timed out after 10 s" and "... after 30 s" are one series): each run of
+// digits, with any decimal point in it, reads "N".
+QString reasonLabel(const QString& reason)
+{
+    static const QRegularExpression number(QStringLiteral("[0-9]+(\\.[0-9]+)?"));
+    return labelValue(QString(reason).replace(number, QStringLiteral("N")));
 }
 
 QString sampleValue(double value, int decimals = 0)
@@ -116,7 +126,7 @@ QByteArray prometheusReport(const QList<ServerResult>& results)
                    QList<std::pair<QString, QString>> lines;
                    if (!r.verdict.online)
                        lines.append(
-                           {QStringLiteral(",reason=\"%1\"").arg(labelValue(r.verdict.reason)),
+                           {QStringLiteral(",reason=\"%1\"").arg(reasonLabel(r.verdict.reason)),
                             QStringLiteral("1")});
                    return lines;
                });

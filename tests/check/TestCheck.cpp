@@ -149,8 +149,7 @@ void TestCheck::nagios_data()
                                     " | uptime=93456s backup_failed=0 raid_clean=0\n";
     QTest::newRow("CRITICAL offline") << QStringList{"--domain", "closed.example"} << 2
                                       << "VEMO CRITICAL - closed.example: !!!Offline!!! "
-                                         "(Connection refused) | uptime=U backup_failed=U "
-                                         "raid_clean=U\n";
+                                         "(Connection refused)\n";
     QTest::newRow("several, worst first")
         << QStringList{"--domain",       "clean.example", "--domain",
                        "backup.example", "--domain",      "unverified.example"}
