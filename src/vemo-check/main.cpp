@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     if (options.version) {
-        std::printf("VEMO %s\n", VEMO_VERSION);
+        std::printf("vemo-check %s\n", VEMO_VERSION);
         return 0;
     }
 

@@ -456,9 +456,9 @@ void TestCheck::commandLine_data()
                                          "2  CRITICAL",
                                          "3  UNKNOWN",
                                          "--domain example.org\n",
-                                         "--format prometheus --output",
+                                         "--format prometheus \\\n      --output",
                                          "--format json |"};
-    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"VEMO 1.00\n"};
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QStringList{"vemo-check 1.00\n"};
     QTest::newRow("unknown option")
         << QStringList{"--bogus"} << 3 << QStringList{"VEMO UNKNOWN - Unknown option 'bogus'."};
     QTest::newRow("unknown format") << QStringList{"--format", "xml"} << 3
@@ -482,6 +482,10 @@ void TestCheck::commandLine()
     QCOMPARE(ran.exitCode, exitCode);
     for (const QString& text : says)
         QVERIFY2(ran.out.contains(text.toUtf8()), qPrintable(text + "\n---\n" + ran.out));
+    if (arguments == QStringList{"--help"}) {
+        for (const QByteArray& line : ran.out.split('\n'))
+            QVERIFY2(line.size() <= 80, line.constData()); // a terminal's width
+    }
 }
 
 QTEST_MAIN(TestCheck)

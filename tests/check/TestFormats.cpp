@@ -41,10 +41,14 @@ void TestFormats::failureReasonLabelHoldsNoNumbers_data()
 {
     QTest::addColumn<QString>("reason");
     QTest::addColumn<QString>("label");
-    QTest::newRow("deadline") << "timed out after 10 s" << "timed out after N s";
-    QTest::newRow("fraction") << "timed out after 2.5 s" << "timed out after N s";
-    QTest::newRow("size") << "answered more than 1 MiB" << "answered more than N MiB";
-    QTest::newRow("none") << "Access denied" << "Access denied";
+    QTest::newRow("deadline") << "timed out after 10 s"
+                              << "timed out after N s";
+    QTest::newRow("fraction") << "timed out after 2.5 s"
+                              << "timed out after N s";
+    QTest::newRow("size") << "answered more than 1 MiB"
+                          << "answered more than N MiB";
+    QTest::newRow("none") << "Access denied"
+                          << "Access denied";
 }
 
 void TestFormats::failureReasonLabelHoldsNoNumbers()
