@@ -49,6 +49,11 @@ endforeach()
 install(FILES ${VEMO_MANUALS_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${VEMO_PACKAGING_DIR}/copyright ${VEMO_GENERATED_DIR}/changelog.gz
   DESTINATION ${VEMO_DOC_DIR})
+# Ready-made definitions for vemo-check: a systemd service and timer for
+# node_exporter's textfile collector, and Nagios and Icinga objects.
+set(VEMO_EXAMPLES vemo-check.service vemo-check.timer vemo-nagios.cfg vemo-icinga.conf)
+list(TRANSFORM VEMO_EXAMPLES PREPEND ${VEMO_PACKAGING_DIR}/examples/ OUTPUT_VARIABLE VEMO_EXAMPLE_FILES)
+install(FILES ${VEMO_EXAMPLE_FILES} DESTINATION ${VEMO_DOC_DIR}/examples)
 
 # The .deb: vemo_<version>_<arch>.deb in the build folder.
 set(CPACK_GENERATOR DEB)

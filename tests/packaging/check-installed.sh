@@ -41,7 +41,8 @@ expect=()
 for p in "${programs[@]}"; do expect+=("bin/$p"); done
 for m in "${manuals[@]}"; do expect+=("share/man/man1/$m.gz"); done
 expect+=("share/applications/$id.desktop" "share/metainfo/$id.metainfo.xml"
-  "share/icons/hicolor/scalable/apps/$id.svg" "share/doc/vemo/copyright" "share/doc/vemo/changelog.gz")
+  "share/icons/hicolor/scalable/apps/$id.svg" "share/doc/vemo/copyright" "share/doc/vemo/changelog.gz"
+  share/doc/vemo/examples/{vemo-check.service,vemo-check.timer,vemo-nagios.cfg,vemo-icinga.conf})
 for s in "${sizes[@]}"; do expect+=("share/icons/hicolor/${s}x$s/apps/$id.png"); done
 for f in "${expect[@]}"; do
   [ -s "$usr/$f" ] || fail "missing: /usr/$f"
