@@ -34,6 +34,8 @@ int main(int argc, char* argv[])
     }
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
     const StoreStatus status = openServerFileWaitingForLock(fileName, title);
+    if (terminationRequested())
+        return 0; // during the wait's box
     if (!status.ok()) {
         std::fprintf(stderr, "%s\n", qPrintable(status.message));
         if (status.error != StoreError::Locked) // the wait's own message said so
@@ -47,6 +49,8 @@ int main(int argc, char* argv[])
     if (!problems.isEmpty())
         MessageBox::ask(problems.join(QStringLiteral("\n\n")), title,
                         checkProblem.isEmpty() ? MessageBox::Information : MessageBox::Critical);
+    if (terminationRequested())
+        return 0; // a signal closed the box: the program ends, as it would later
 
     Main window(fileName);
     window.setMaxRunningChecks(checkFanOut());

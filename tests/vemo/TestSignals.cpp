@@ -1,5 +1,7 @@
+#include "store/ServerFile.h"
 #include "support/FixtureServers.h"
 #include "support/Processes.h"
+#include "support/ThrowawayUser.h"
 
 #include <QDir>
 #include <QFile>
@@ -7,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -67,6 +70,19 @@ QStringList folderState(const QString& folder)
     return state;
 }
 
+// Whether the process has a handler for the signal (SigCgt in /proc/PID/status).
+bool catches(qint64 pid, int signal)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    }
+    return false;
+}
+
 } // namespace
 
 // The program itself, ended by a signal while a check waits on a host that
@@ -78,6 +94,7 @@ private slots:
     void terminationEndsClientsAndRemovesPasswords_data();
     void terminationEndsClientsAndRemovesPasswords();
     void oneCopyPerFolder();
+    void terminationDuringStartupBox();
 };
 
 void TestSignals::terminationEndsClientsAndRemovesPasswords_data()
@@ -175,6 +192,39 @@ void TestSignals::oneCopyPerFolder()
     ::kill(pid_t(third.processId()), SIGTERM);
     QVERIFY(third.waitForFinished(20000));
     QCOMPARE(third.exitCode(), 0);
+}
+
+// A SIGTERM while a start-up message box waits for its answer ends the
+// program rather than only the box. The box: a user who may not write the
+// folder of its servers file is told so before the window opens.
+void TestSignals::terminationDuringStartupBox()
+{
+    ThrowawayUser user;
+    QVERIFY2(user.ok(), qPrintable(user.error()));
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    sqlite3* db = nullptr;
+    QVERIFY(ServerFile::open(folder.filePath(ServerFile::DefaultName), &db).ok());
+    sqlite3_close(db);
+    QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                     QFile::ReadOther | QFile::ExeOther));
+    QVERIFY(QFile::setPermissions(folder.filePath(ServerFile::DefaultName),
+                                  QFile::ReadOwner | QFile::ReadOther));
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("HOME", folder.path());
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder.path());
+    program.start("setpriv", user.runAs(VEMO_EXECUTABLE, {}));
+    QVERIFY(program.waitForStarted());
+    // Once its handler is in place the box is on its way, or up.
+    QVERIFY(QTest::qWaitFor([&] { return catches(program.processId(), SIGTERM); }, 20000));
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY2(program.waitForFinished(20000), "the program went on after the box");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestSignals)

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,12 +11,16 @@ namespace
 {
 
 int wakeFds[2] = {-1, -1};
+bool requested = false;
 
-// Only async-signal-safe work here: the event loop does the rest.
+// Only async-signal-safe work here: the event loop does the rest. The
+// interrupted code may read errno right after, so it is kept.
 void onSignal(int)
 {
+    const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(wakeFds[1], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
@@ -30,6 +35,7 @@ void quitOnTerminationSignals()
         char byte = 0;
         while (::read(wakeFds[0], &byte, 1) > 0) {
         }
+        requested = true;
         QCoreApplication::exit(0);
     });
     struct sigaction action = {};
@@ -38,4 +44,9 @@ void quitOnTerminationSignals()
     action.sa_flags = SA_RESTART;
     for (int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+bool terminationRequested()
+{
+    return requested;
 }
