@@ -7,6 +7,7 @@
 #include "platform/OpenFileLimit.h"
 #include "platform/QuitOnSignals.h"
 #include "probe/OutputFile.h"
+#include "probe/PasswordFiles.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
@@ -25,6 +26,8 @@ int main(int argc, char* argv[])
     if (const std::optional<int> status = StartOptions::apply(QApplication::arguments().mid(1)))
         return *status; // an unknown switch, or a data folder it cannot enter
     quitOnTerminationSignals();
+    // A password file of a run that was killed must not wait for the next login.
+    PasswordFiles::removeStaleFolders();
 
     const QString title = QStringLiteral("Quillfern Remote Server Monitor");
     if (const QString refusal = takeWorkingFolderLock(); !refusal.isEmpty()) {

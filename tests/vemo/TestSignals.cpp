@@ -95,6 +95,7 @@ private slots:
     void terminationEndsClientsAndRemovesPasswords();
     void oneCopyPerFolder();
     void terminationDuringStartupBox();
+    void stalePasswordFoldersGoAtStartUp();
 };
 
 void TestSignals::terminationEndsClientsAndRemovesPasswords_data()
@@ -225,6 +226,34 @@ void TestSignals::terminationDuringStartupBox()
     QVERIFY2(program.waitForFinished(20000), "the program went on after the box");
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
+}
+
+// A password folder that a killed run left (its process is gone) is removed
+// when the program starts, not only at its first login window.
+void TestSignals::stalePasswordFoldersGoAtStartUp()
+{
+    HungServer scene;
+    QVERIFY2(scene.ok(), qPrintable(scene.servers.error()));
+    QProcess ended;
+    ended.start("/bin/sleep", {"60"});
+    QVERIFY(ended.waitForStarted());
+    const qint64 deadPid = ended.processId();
+    ended.kill();
+    QVERIFY(ended.waitForFinished());
+    const QString stale = scene.runtime.filePath(QStringLiteral("vemo-pw-%1-abcdef").arg(deadPid));
+    QVERIFY(QDir().mkpath(stale));
+    QFile password(stale + "/pw-1");
+    QVERIFY(password.open(QIODevice::WriteOnly) && password.write("secret\n") == 7);
+    password.close();
+
+    QProcess program;
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    scene.startProgram(program);
+    QVERIFY(program.waitForStarted());
+    QVERIFY2(!clientsOnceChecking(program).isEmpty(), "the program ended before its check");
+    QVERIFY(!QFileInfo::exists(stale));
+    ::kill(pid_t(program.processId()), SIGTERM);
+    QVERIFY(program.waitForFinished(20000));
 }
 
 QTEST_GUILESS_MAIN(TestSignals)

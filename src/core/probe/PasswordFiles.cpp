@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -29,9 +30,18 @@ QString errnoText()
 
 const QString FolderPrefix = QStringLiteral("vemo-pw-");
 
+// A removal that failed: said on standard error, as no window may be left to say it.
+void reportUnremoved(const char* what, const QString& path, const QString& why)
+{
+    std::fprintf(stderr, "cannot remove the password %s \"%s\": %s\n", what,
+                 QFile::encodeName(path).constData(), why.toLocal8Bit().constData());
+}
+
+const QString FolderNotEmptied = QStringLiteral("not everything in it could be removed");
+
 // Folders of earlier runs of this program that ended without clearing up
 // (killed, crashed): ours by owner, and their process is gone.
-void removeStaleFolders(const QString& base)
+void removeStaleFoldersIn(const QString& base)
 {
     const QFileInfoList entries =
         QDir(base).entryInfoList({FolderPrefix + QStringLiteral("*-*")}, QDir::Dirs | QDir::Hidden);
@@ -45,12 +55,18 @@ void removeStaleFolders(const QString& base)
                                .toLongLong(&number);
         if (!number || pid <= 0 || pid == ::getpid())
             continue;
-        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
-            QDir(entry.filePath()).removeRecursively();
+        if (::kill(pid_t(pid), 0) != 0 && errno == ESRCH &&
+            !QDir(entry.filePath()).removeRecursively())
+            reportUnremoved("folder", entry.filePath(), FolderNotEmptied);
     }
 }
 
 } // namespace
+
+void PasswordFiles::removeStaleFolders()
+{
+    removeStaleFoldersIn(baseFolder());
+}
 
 std::optional<QString> passwordFileProblem(const QString& password)
 {
@@ -72,7 +88,12 @@ PasswordPipe writePasswordPipe(const QString& password)
     }
     // The pipe's buffer takes any password at once; a write that would have to
     // wait for a reader fails instead of hanging the program.
-    ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+    if (::fcntl(fds[1], F_SETFL, O_NONBLOCK) != 0) {
+        result.problem = QStringLiteral("cannot make the password pipe: ") + errnoText();
+        ::close(fds[0]);
+        ::close(fds[1]);
+        return result;
+    }
     const QByteArray content = password.toUtf8() + '\n';
     qsizetype written = 0;
     while (written < content.size()) {
@@ -108,7 +129,7 @@ bool PasswordFiles::ensureFolder(QString* problem)
     if (!folder_.isEmpty() && QFileInfo(folder_).isDir())
         return true;
     const QString base = baseFolder();
-    removeStaleFolders(base);
+    removeStaleFoldersIn(base);
     // mkdtemp creates the folder with mode 0700 under an unguessable name; the
     // process id in it tells a later run whether its owner is still alive.
     QByteArray pattern = QFile::encodeName(base + QLatin1Char('/') + FolderPrefix +
@@ -159,14 +180,22 @@ PasswordFiles::Written PasswordFiles::write(const QString& password)
 
 void PasswordFiles::remove(const QString& path)
 {
-    if (!path.isEmpty())
-        ::unlink(QFile::encodeName(path).constData());
+    if (path.isEmpty() || ::unlink(QFile::encodeName(path).constData()) == 0 || errno == ENOENT)
+        return;
+    reportUnremoved("file", path, errnoText());
+    unremoved_ << path;
 }
 
 void PasswordFiles::removeAll()
 {
+    for (const QString& path : std::as_const(unremoved_)) {
+        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
+            reportUnremoved("file", path, errnoText());
+    }
+    unremoved_.clear();
     if (folder_.isEmpty())
         return;
-    QDir(folder_).removeRecursively();
+    if (!QDir(folder_).removeRecursively())
+        reportUnremoved("folder", folder_, FolderNotEmptied);
     folder_.clear();
 }

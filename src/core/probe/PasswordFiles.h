@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // Private files that hand a password to a client through -pwfile: one folder
 // of mode 0700 per program run, created on first use, each file of mode 0600
-// holding the password as its first line. Creating the folder also removes
-// the folders that earlier runs of this program left behind when they were
-// killed.
+// holding the password as its first line. A file or folder that cannot be
+// removed is reported on standard error and tried again by removeAll().
 class PasswordFiles
 {
 public:
+    // Removes the folders that earlier runs of this program left behind when
+    // they were killed (their process is gone); the program calls it at
+    // start-up, and creating a folder does too.
+    static void removeStaleFolders();
+
     PasswordFiles() = default;
     ~PasswordFiles();
     PasswordFiles(const PasswordFiles&) = delete;
@@ -35,6 +40,7 @@ private:
     bool ensureFolder(QString* problem);
 
     QString folder_;
+    QStringList unremoved_; // files whose removal failed, tried again by removeAll()
     unsigned serial_ = 0;
 };
 

@@ -7,9 +7,11 @@
 #include "support/Processes.h"
 
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 #include <csignal>
+#include <cstdio>
 #include <unistd.h>
 
 namespace
@@ -48,6 +50,7 @@ private slots:
     void readRefusesNamesOutsideWorkingDirectory();
 
     void passwordFiles();
+    void unremovableFileIsReportedAndRetried();
     void staleFoldersOfDeadRunsGo();
     void passwordFileProblems_data();
     void passwordFileProblems();
@@ -284,6 +287,41 @@ void TestProbeFiles::passwordFiles()
     files.removeAll();
     QVERIFY(!QFileInfo::exists(folder));
     QVERIFY(files.folder().isEmpty());
+}
+
+void TestProbeFiles::unremovableFileIsReportedAndRetried()
+{
+    const QByteArray previousRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work_->path()));
+    PasswordFiles files;
+    const auto written = files.write("pw");
+    qputenv("XDG_RUNTIME_DIR", previousRuntime);
+    QVERIFY(written.problem.isEmpty());
+    // An immutable folder: not even root may remove a file from it.
+    const auto chattr = [&](const char* flag) {
+        return QProcess::execute("chattr", {flag, files.folder()}) == 0;
+    };
+    if (!chattr("+i"))
+        QSKIP("chattr +i is not supported here");
+    // Standard error into a file for the call.
+    QTemporaryFile said;
+    QVERIFY(said.open());
+    const int savedStderr = ::dup(STDERR_FILENO);
+    ::dup2(said.handle(), STDERR_FILENO);
+    files.remove(written.path);
+    std::fflush(stderr);
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    QVERIFY(chattr("-i"));
+    QVERIFY(QFile::exists(written.path));
+    said.seek(0); // the descriptor shared its offset with standard error
+    const QByteArray report = said.readAll();
+    QVERIFY2(report.contains("cannot remove the password file \"" +
+                             QFile::encodeName(written.path) + "\": "),
+             report.constData());
+    // At exit it is tried again.
+    files.removeAll();
+    QVERIFY(!QFileInfo::exists(written.path));
 }
 
 void TestProbeFiles::staleFoldersOfDeadRunsGo()
