@@ -5,6 +5,7 @@
 #include "probe/PasswordFiles.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -99,7 +101,7 @@ struct Runner::Private {
     std::chrono::milliseconds deadline = DefaultDeadline;
     std::chrono::milliseconds detachedGrace = DetachedPasswordGrace;
     PasswordFiles passwords;
-    QList<Run*> runs;
+    std::vector<std::unique_ptr<Run>> runs; // the waited clients not ended yet
     bool quitHooked = false;
 };
 
@@ -121,7 +123,7 @@ Runner& Runner::instance()
     return runner;
 }
 
-Runner::Runner(QObject* parent) : QObject(parent), d(new Private)
+Runner::Runner(QObject* parent) : QObject(parent), d(std::make_unique<Private>())
 {
     hookApplicationQuit();
 }
@@ -129,30 +131,36 @@ Runner::Runner(QObject* parent) : QObject(parent), d(new Private)
 Runner::~Runner()
 {
     shutdown();
-    delete d;
 }
 
 void Runner::shutdown()
 {
     // Clients still running belong to a program that is ending: stop them
-    // all, then clear away their unread output and every password file.
-    const QList<Run*> runs = d->runs;
+    // all, then clear away their unread output and every password file. They
+    // share one grace to end on SIGTERM, then those left are killed.
+    const std::vector<std::unique_ptr<Run>> runs = std::move(d->runs);
     d->runs.clear();
-    for (Run* run : runs) {
+    for (const auto& run : runs) {
         run->ended = true;
         disconnect(run->contextGone);
         run->process->disconnect(this);
         if (run->process->state() != QProcess::NotRunning)
             run->process->terminate();
     }
-    for (Run* run : runs) {
-        if (!run->process->waitForFinished(int(KillGrace.count()))) {
+    const auto waitForAll = [&runs] {
+        const QDeadlineTimer grace(KillGrace);
+        for (const auto& run : runs)
+            run->process->waitForFinished(int(std::max<qint64>(grace.remainingTime(), 0)));
+    };
+    waitForAll();
+    for (const auto& run : runs) {
+        if (run->process->state() != QProcess::NotRunning)
             run->process->kill();
-            run->process->waitForFinished(int(KillGrace.count()));
-        }
+    }
+    waitForAll();
+    for (const auto& run : runs) {
         removeUnreadOutput(run->outputFile);
         delete run->process;
-        delete run;
     }
     d->passwords.removeAll();
 }
@@ -191,7 +199,7 @@ void Runner::removeUnreadOutput(const QString& outputFile)
 {
     if (outputFile.isEmpty() || outputFileNameProblem(outputFile))
         return;
-    for (const Run* other : d->runs) {
+    for (const auto& other : d->runs) {
         if (other->outputFile == outputFile)
             return; // a later run writes the same file now
     }
@@ -237,14 +245,13 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
         return refuse(password.problem);
     }
 
-    auto* run = new Run;
+    Run* run = d->runs.emplace_back(std::make_unique<Run>()).get();
     run->context = context;
     run->hasContext = context != nullptr;
     run->done = std::move(done);
     run->programName = line.program;
     run->outputFile = line.outputFile;
     run->process = new QProcess(this);
-    d->runs.append(run);
 
     QProcess* process = run->process;
     process->setProgram(executable);
@@ -351,7 +358,12 @@ void Runner::complete(Run* run, const RunResult& result)
 {
     run->ended = true;
     run->deadlineTimer->stop();
-    d->runs.removeOne(run);
+    // Out of the list before its output file is cleared away below (a run in
+    // the list still writes it); freed when this returns.
+    const auto entry = std::find_if(d->runs.begin(), d->runs.end(),
+                                    [run](const auto& owned) { return owned.get() == run; });
+    std::unique_ptr<Run> owned = std::move(*entry);
+    d->runs.erase(entry);
     disconnect(run->contextGone);
     run->process->disconnect(this);
     run->process->deleteLater();
@@ -360,7 +372,6 @@ void Runner::complete(Run* run, const RunResult& result)
     else
         post(run->hasContext ? run->context.data() : nullptr, std::move(run->done), result,
              run->outputFile);
-    delete run;
 }
 
 bool Runner::startDetached(const CommandLine& line, QString* reason)
@@ -431,12 +442,12 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
 
 void Runner::TerminateProcesses(const QString& text)
 {
-    for (Run* run : std::as_const(d->runs)) {
+    for (const auto& run : d->runs) {
         if (run->ended ||
             !QFileInfo(run->programName).fileName().contains(text, Qt::CaseInsensitive))
             continue;
         run->terminated = true;
-        endRun(run);
+        endRun(run.get());
     }
 }
 
@@ -464,7 +475,7 @@ QList<qint64> Runner::runningPids() const
 {
     QList<qint64> pids;
     pids.reserve(d->runs.size());
-    for (const Run* run : std::as_const(d->runs)) {
+    for (const auto& run : d->runs) {
         if (run->process && run->process->state() == QProcess::Running && !run->ended)
             pids << run->process->processId();
     }

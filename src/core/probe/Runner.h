@@ -6,6 +6,7 @@
 #include <QObject>
 #include <chrono>
 #include <functional>
+#include <memory>
 
 // How a waited client ended.
 struct RunResult {
@@ -94,5 +95,5 @@ private:
     void failToStart(Run* run);
     void finish(Run* run, int exitCode, bool crashed);
     void complete(Run* run, const RunResult& result);
-    Private* d;
+    std::unique_ptr<Private> d;
 };

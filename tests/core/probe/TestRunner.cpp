@@ -94,6 +94,7 @@ private slots:
     void verificationTerminalHoldsOnlyOnFailure_data();
     void verificationTerminalHoldsOnlyOnFailure();
     void shutdownEndsClientsAndClearsUp();
+    void shutdownGivesClientsOneGrace();
 
 private:
     // RunCommand with a done callback that keeps what it received; the caller
@@ -688,11 +689,15 @@ void TestRunner::shutdownEndsClientsAndClearsUp()
 {
     FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
     QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    // A login window's start leaves a password file for its grace.
+    QVERIFY(servers_->sandbox().addRecorder("putty"));
+    servers_->sandbox().setPath(Sandbox::Path::StandInsFirst);
+    QVERIFY(Runner::instance().startDetached(InteractiveLoginLine("2222", "pw", "h")));
     auto check = run(checkLine(s, "quit.example"));
     auto raid = run(RaidRecheckLine(s.portText(), s.password(), s.host()));
     QVERIFY(QTest::qWaitFor([] { return childProcesses("plink").size() == 2; }, 20000));
     const QString folder = Runner::instance().passwordFolder();
-    QVERIFY(QFileInfo::exists(folder));
+    QVERIFY(!folder.isEmpty() && QFileInfo::exists(folder));
     QVERIFY(QFileInfo::exists(CheckTempFileName("quit.example")));
 
     Runner::instance().shutdown();
@@ -703,6 +708,30 @@ void TestRunner::shutdownEndsClientsAndClearsUp()
     QVERIFY(postedCallsDelivered());
     QVERIFY(!check->called);
     QVERIFY(!raid->called);
+}
+
+void TestRunner::shutdownGivesClientsOneGrace()
+{
+    // Clients that ignore SIGTERM: each is killed after the grace, and the
+    // grace is one for them all, not one after another's.
+    constexpr int Clients = 4;
+    Sandbox& box = servers_->sandbox();
+    QFile stubborn(box.bin() + "/plink");
+    QVERIFY(stubborn.open(QIODevice::WriteOnly));
+    stubborn.write("#!/bin/sh\ntrap '' TERM\nexec /bin/sleep 60\n");
+    stubborn.close();
+    QVERIFY(stubborn.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    box.setPath(Sandbox::Path::StandInsOnly);
+    for (int i = 0; i < Clients; ++i)
+        run(ServerCheckLine("22", "pw", "127.0.0.1", QStringLiteral("s%1.example").arg(i)));
+    QVERIFY(QTest::qWaitFor([] { return childProcesses("sleep").size() == Clients; }, 20000));
+
+    QElapsedTimer clock;
+    clock.start();
+    Runner::instance().shutdown();
+    QCOMPARE(childProcesses("sleep"), QList<qint64>());
+    // One grace of 3 s, against 12 s for a grace per client.
+    QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestRunner)
