@@ -46,8 +46,11 @@ QFrame* etchedLine(QWidget* parent, const char* name, const QRect& geometry, con
 
 } // namespace
 
-ServerMain::ServerMain(QWidget* parent) : QDialog(parent)
+ServerMain::ServerMain(QWidget* parent) : QDialog(parent), activationRetry_(new QTimer(this))
 {
+    activationRetry_->setSingleShot(true);
+    activationRetry_->setInterval(ServerFile::LockRetry);
+    connect(activationRetry_, &QTimer::timeout, this, &ServerMain::Form_Activate);
     setObjectName(QStringLiteral("ServerMain"));
     setWindowTitle(QStringLiteral("Server Maintenance"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
@@ -143,8 +146,11 @@ void ServerMain::Form_Activate()
 {
     // While another program holds the file locked the list stays as last
     // read, and is read again shortly.
+    // One retry at a time, however often the window is activated meanwhile.
     if (Servers_.Refresh().error == StoreError::Locked)
-        QTimer::singleShot(ServerFile::LockRetry, this, &ServerMain::Form_Activate);
+        activationRetry_->start();
+    else
+        activationRetry_->stop();
     ServersSpeedMask_Change();
 }
 

@@ -10,6 +10,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QTimer;
 class PrintPanel;
 
 // The maintenance window: lists the servers whose domain begins with the
@@ -40,6 +41,7 @@ private:
     bool findSelected();
 
     Servers Servers_;
+    QTimer* activationRetry_; // reads a locked file again shortly
 
     QLineEdit* ServersSpeedMask;
     QListWidget* ServersSpeedList;

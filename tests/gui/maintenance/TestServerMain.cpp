@@ -1,4 +1,5 @@
 #include "MaintenanceSupport.h"
+#include "support/FileLock.h"
 
 #include "maintenance/AddServer.h"
 #include "maintenance/PrintPanel.h"
@@ -51,6 +52,7 @@ private slots:
     void editCanChangeTheDomain();
     void refusedSaveThenCancelLeavesTheRefusedDomainSelected();
     void activationSeesOtherViewsChanges();
+    void lockedFileIsReadAgainByOneRetry();
     void controlsAndLayout();
 
 private:
@@ -458,6 +460,25 @@ void TestServerMain::activationSeesOtherViewsChanges()
     QCOMPARE(listed(list()), QStringList{"a.org"}); // its view is a snapshot
     window_->Form_Activate();
     QCOMPARE(listed(list()), (QStringList{"a.org", "late.org"}));
+}
+
+void TestServerMain::lockedFileIsReadAgainByOneRetry()
+{
+    QVERIFY(workspace_->seed({serverRecord("a.org")}));
+    open();
+    ExclusiveLock lock("Servers.mdb");
+    QVERIFY(lock.held());
+    int refills = 0;
+    connect(list()->model(), &QAbstractItemModel::modelReset, this, [&] { ++refills; });
+    // Activated five times while locked: the retries that follow are one.
+    for (int i = 0; i < 5; ++i)
+        window_->Form_Activate();
+    refills = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(refills > 0, 5000);
+    QTest::qWait(100); // retries made together would all have come by now
+    QCOMPARE(refills, 1);
+    lock.release();
+    QTRY_VERIFY_WITH_TIMEOUT(refills > 1, 5000); // and it reads the file once free
 }
 
 void TestServerMain::controlsAndLayout()
