@@ -10,6 +10,7 @@
 #include "support/FixtureServers.h"
 #include "support/SampleMdstat.h"
 #include "support/ServerRecords.h"
+#include "support/ThrowawayUser.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -18,7 +19,9 @@
 #include <QNetworkReply>
 #include <QtTest>
 
+#include <memory>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -34,10 +37,14 @@ struct Ran {
     QByteArray out, err;
 };
 
-Ran runCheck(const QStringList& arguments)
+// vemo-check with arguments, as root or as the given user.
+Ran runCheck(const QStringList& arguments, const ThrowawayUser* user = nullptr)
 {
     QProcess process;
-    process.start(VemoCheck, arguments);
+    if (user)
+        process.start("setpriv", user->runAs(VemoCheck, arguments));
+    else
+        process.start(VemoCheck, arguments);
     Ran ran;
     if (!process.waitForFinished(RunTimeoutMs)) {
         process.kill();
@@ -385,14 +392,21 @@ void TestCheck::refusesServersFile_data()
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
     QTest::addColumn<bool>("locked");
     QTest::addColumn<QString>("message");
+    // Not 0: the file's and its folder's modes, for a run as a user who is not root.
+    QTest::addColumn<int>("fileMode");
+    QTest::addColumn<int>("folderMode");
 
     QByteArray jet(4096, '\0');
     jet.replace(4, 15, "Standard Jet DB");
     QByteArray damaged = QByteArray("SQLite format 3", 16) + QByteArray(4080, '\x5a');
-    QTest::newRow("missing") << QByteArray() << false << "does not exist.";
-    QTest::newRow("foreign") << jet << false << "is not a database of this program";
-    QTest::newRow("damaged") << damaged << false << "is damaged";
-    QTest::newRow("locked") << QByteArray("copy") << true << "is locked by another program";
+    const QString denied = "cannot be read: Permission denied.";
+    QTest::newRow("missing") << QByteArray() << false << "does not exist." << 0 << 0;
+    QTest::newRow("foreign") << jet << false << "is not a database of this program" << 0 << 0;
+    QTest::newRow("damaged") << damaged << false << "is damaged" << 0 << 0;
+    QTest::newRow("locked") << QByteArray("copy") << true << "is locked by another program" << 0
+                            << 0;
+    QTest::newRow("unreadable") << QByteArray("copy") << false << denied << 0200 << 0755;
+    QTest::newRow("folder shut") << QByteArray("copy") << false << denied << 0644 << 0700;
 }
 
 void TestCheck::refusesServersFile()
@@ -400,6 +414,8 @@ void TestCheck::refusesServersFile()
     QFETCH(QByteArray, content);
     QFETCH(bool, locked);
     QFETCH(QString, message);
+    QFETCH(int, fileMode);
+    QFETCH(int, folderMode);
     QTemporaryDir folder;
     QVERIFY(folder.isValid());
     const QString file = folder.filePath(QStringLiteral("Servers.mdb"));
@@ -407,6 +423,13 @@ void TestCheck::refusesServersFile()
         QVERIFY(QFile::copy(QStringLiteral("Servers.mdb"), file));
     else if (!content.isEmpty())
         QVERIFY(writeFile(file, content));
+    std::unique_ptr<ThrowawayUser> user;
+    if (fileMode != 0) {
+        user = std::make_unique<ThrowawayUser>();
+        QVERIFY2(user->ok(), qPrintable(user->error()));
+        QVERIFY(::chmod(QFile::encodeName(file).constData(), mode_t(fileMode)) == 0);
+        QVERIFY(::chmod(QFile::encodeName(folder.path()).constData(), mode_t(folderMode)) == 0);
+    }
     const FileState before = fileState(file);
 
     sqlite3* holder = nullptr;
@@ -416,9 +439,9 @@ void TestCheck::refusesServersFile()
         QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     }
 
-    const Ran ran = runCheck({"--file", file});
+    const Ran ran = runCheck({"--file", file}, user.get());
     // The other formats say it on standard error.
-    const Ran json = runCheck({"--file", file, "--format", "json"});
+    const Ran json = runCheck({"--file", file, "--format", "json"}, user.get());
     // Only now: closing any descriptor of the file in this process would
     // drop the lock that the holder's connection has on it.
     sqlite3_close(holder);

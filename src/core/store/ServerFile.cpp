@@ -3,7 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ServerFile
@@ -37,13 +41,35 @@ StoreStatus refuse(const QString& fileName, const QString& why)
         StoreError::Failed, QStringLiteral("The server file \"%1\" %2").arg(shown(fileName), why));
 }
 
-bool hasSqliteHeader(const QString& fileName)
+// Why a file cannot even be looked at (a folder on its path that may not be
+// entered): nothing when it exists or is plainly missing.
+std::optional<StoreStatus> unreachable(const QString& fileName)
 {
+    struct stat info {
+    };
+    if (::stat(QFile::encodeName(fileName).constData(), &info) == 0 || errno == ENOENT)
+        return std::nullopt;
+    return refuse(
+        fileName,
+        QStringLiteral("cannot be read: %1.").arg(QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+// Why an existing file cannot be a servers file: it is no file, cannot be
+// read (and why), or is no SQLite file; nothing when it may be one.
+std::optional<StoreStatus> existingFileProblem(const QString& fileName)
+{
+    if (!QFileInfo(fileName).isFile())
+        return refuse(fileName, QStringLiteral("is not a file."));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return refuse(
+            fileName,
+            QStringLiteral("cannot be read: %1. It was left unchanged.").arg(file.errorString()));
     static const QByteArray magic("SQLite format 3\0", 16);
-    return file.size() >= 100 && file.read(16) == magic;
+    if (file.size() < 100 || file.read(16) != magic)
+        return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
+                                               "SQLite file). It was left unchanged."));
+    return std::nullopt;
 }
 
 // Runs a statement returning rows of text in the first column.
@@ -91,9 +117,10 @@ StoreStatus verify(sqlite3* db, const QString& fileName, Check check, bool mayCr
         return refuse(fileName, QStringLiteral("is an SQLite database without a Server table. "
                                                "It was left unchanged."));
     QStringList columns;
-    if (!queryTexts(db, "SELECT name FROM pragma_table_info('Server')", &columns, &rc) &&
-        isLockCode(rc))
-        return locked(fileName);
+    if (!queryTexts(db, "SELECT name FROM pragma_table_info('Server')", &columns, &rc))
+        return refuseOrLocked(fileName, rc,
+                              QStringLiteral("cannot be read (%1). It was left unchanged.")
+                                  .arg(QString::fromUtf8(sqlite3_errstr(rc))));
     for (const char* field : Fields) {
         if (!columns.contains(QString::fromLatin1(field)))
             return refuse(fileName, QStringLiteral("has a Server table without the field %1. It "
@@ -153,10 +180,42 @@ StoreStatus locked(const QString& fileName)
                                 .arg(shown(fileName)));
 }
 
+namespace
+{
+
+// Opens the file with flags, lets statements wait busy for another program's
+// lock, and verifies it; a file that fails is closed again.
+StoreStatus openVerified(const QString& fileName, sqlite3** db, int flags,
+                         std::chrono::milliseconds busy, Check check, bool mayCreate)
+{
+    sqlite3* handle = nullptr;
+    const int rc =
+        sqlite3_open_v2(QFile::encodeName(fileName).constData(), &handle, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString why = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+        sqlite3_close(handle);
+        return refuse(fileName, (flags & SQLITE_OPEN_CREATE)
+                                    ? QStringLiteral("cannot be created: %1.").arg(why)
+                                    : QStringLiteral("cannot be opened: %1.").arg(why));
+    }
+    sqlite3_busy_timeout(handle, int(busy.count()));
+    sqlite3_extended_result_codes(handle, 1);
+    const StoreStatus status = verify(handle, fileName, check, mayCreate);
+    if (!status.ok()) {
+        sqlite3_close(handle);
+        return status;
+    }
+    *db = handle;
+    return status;
+}
+
+} // namespace
+
 StoreStatus open(const QString& fileName, sqlite3** db, Check check)
 {
     *db = nullptr;
-    const QByteArray path = QFile::encodeName(fileName);
+    if (std::optional<StoreStatus> problem = unreachable(fileName))
+        return *problem;
     const QFileInfo info(fileName);
     const bool existed = info.exists();
     // A link to nowhere would have the file created wherever the link points.
@@ -164,73 +223,32 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check)
         return refuse(fileName, QStringLiteral("is a symbolic link to \"%1\", which does not "
                                                "exist. Nothing was created.")
                                     .arg(QDir::toNativeSeparators(info.symLinkTarget())));
-    if (existed && !info.isFile())
-        return refuse(fileName, QStringLiteral("is not a file."));
-    if (existed && !hasSqliteHeader(fileName))
-        return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
-                                               "SQLite file). It was left unchanged."));
-
+    if (existed) {
+        if (std::optional<StoreStatus> problem = existingFileProblem(fileName))
+            return *problem;
+    }
     // A new file is made only at the name itself, never through a link that
     // appeared since the test above.
     const int flags =
         SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
-    sqlite3* handle = nullptr;
-    int rc = sqlite3_open_v2(path.constData(), &handle, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString why = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
-        sqlite3_close(handle);
-        return refuse(fileName, existed ? QStringLiteral("cannot be opened: %1.").arg(why)
-                                        : QStringLiteral("cannot be created: %1.").arg(why));
-    }
-    sqlite3_busy_timeout(handle, int(LockWait.count()));
-    sqlite3_extended_result_codes(handle, 1);
-
-    StoreStatus status = verify(handle, fileName, check);
-    if (!status.ok()) {
-        sqlite3_close(handle);
-        if (!existed)
-            QFile::remove(fileName); // never leave a half-made file behind
-        return status;
-    }
-    *db = handle;
+    const StoreStatus status = openVerified(fileName, db, flags, LockWait, check, true);
+    if (!status.ok() && !existed)
+        QFile::remove(fileName); // never leave a half-made file behind
     return status;
 }
 
 StoreStatus openReadOnly(const QString& fileName, sqlite3** db)
 {
     *db = nullptr;
+    if (std::optional<StoreStatus> problem = unreachable(fileName))
+        return *problem;
     if (!QFileInfo::exists(fileName))
         return refuse(fileName, QStringLiteral("does not exist."));
-    if (!QFileInfo(fileName).isFile())
-        return refuse(fileName, QStringLiteral("is not a file."));
-    if (!hasSqliteHeader(fileName))
-        return refuse(fileName, QStringLiteral("is not a database of this program (it is not an "
-                                               "SQLite file). It was left unchanged."));
-    sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &handle,
-                                   SQLITE_OPEN_READONLY, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString why = QString::fromUtf8(handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
-        sqlite3_close(handle);
-        return refuse(fileName, QStringLiteral("cannot be opened: %1.").arg(why));
-    }
+    if (std::optional<StoreStatus> problem = existingFileProblem(fileName))
+        return *problem;
     // A save by another program holds the file for moments; a longer hold is a lock.
-    sqlite3_busy_timeout(handle, 2000);
-    sqlite3_extended_result_codes(handle, 1);
-    const int read =
-        sqlite3_exec(handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
-    if ((read & 0xff) == SQLITE_BUSY || (read & 0xff) == SQLITE_LOCKED) {
-        sqlite3_close(handle);
-        return refuse(fileName, QStringLiteral("is locked by another program. Try again when it "
-                                               "is done."));
-    }
-    StoreStatus status = verify(handle, fileName, Check::Thorough, false);
-    if (!status.ok()) {
-        sqlite3_close(handle);
-        return status;
-    }
-    *db = handle;
-    return status;
+    return openVerified(fileName, db, SQLITE_OPEN_READONLY, std::chrono::milliseconds(2000),
+                        Check::Thorough, false);
 }
 
 QString writeProblem(const QString& fileName)
