@@ -11,7 +11,10 @@
 
 #include <QCoreApplication>
 #include <QSaveFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 
 namespace
 {
@@ -55,17 +58,23 @@ QList<ServerRecord> selected(Servers& servers, const QStringList& domains, QStri
 bool writeReport(const QByteArray& report, const QString& output, QString* problem)
 {
     if (output.isEmpty()) {
-        std::fwrite(report.constData(), 1, size_t(report.size()), stdout);
-        return std::fflush(stdout) == 0;
+        const bool written = std::fwrite(report.constData(), 1, size_t(report.size()), stdout) ==
+                                 size_t(report.size()) &&
+                             std::fflush(stdout) == 0;
+        if (!written)
+            *problem = QStringLiteral("cannot write the report to standard output: %1")
+                           .arg(QString::fromLocal8Bit(std::strerror(errno)));
+        return written;
     }
     // A reader (node_exporter's textfile collector) sees the old file or the
-    // new one, never half of one.
+    // new one, never half of one; it may run as another user, so the file is
+    // readable by all whatever the umask.
     QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(report) != report.size() || !file.commit()) {
+    const bool written = file.open(QIODevice::WriteOnly) && ::fchmod(file.handle(), 0644) == 0 &&
+                         file.write(report) == report.size() && file.commit();
+    if (!written)
         *problem = QStringLiteral("cannot write \"%1\": %2").arg(output, file.errorString());
-        return false;
-    }
-    return true;
+    return written;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "probe/Runner.h"
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
+#include "support/Processes.h"
 #include "support/SampleMdstat.h"
 #include "support/ServerRecords.h"
 #include "support/ThrowawayUser.h"
@@ -107,6 +108,7 @@ private slots:
     void refusesServersFile();
     void commandLine_data();
     void commandLine();
+    void reportReachesItsReaderOrSaysWhyNot();
 
 private:
     std::unique_ptr<FixtureServers> fixtures_;
@@ -509,6 +511,31 @@ void TestCheck::commandLine()
         for (const QByteArray& line : ran.out.split('\n'))
             QVERIFY2(line.size() <= 80, line.constData()); // a terminal's width
     }
+}
+
+void TestCheck::reportReachesItsReaderOrSaysWhyNot()
+{
+    // A textfile for node_exporter, which runs as another user: readable by
+    // all under the strictest umask.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString prom = folder.filePath("vemo.prom");
+    const mode_t previous = ::umask(077);
+    const Ran written =
+        runCheck({"--domain", "clean.example", "--format", "prometheus", "--output", prom});
+    ::umask(previous);
+    QCOMPARE(written.exitCode, 0);
+    QCOMPARE(modeOf(prom), 0644);
+
+    // Standard output that takes nothing: UNKNOWN, and why, on standard error.
+    QProcess full;
+    full.setStandardOutputFile("/dev/full");
+    full.start(VemoCheck, {"--domain", "clean.example", "--format", "json"});
+    QVERIFY(full.waitForFinished(RunTimeoutMs));
+    QCOMPARE(full.exitCode(), 3);
+    QVERIFY2(full.readAllStandardError().contains(
+                 "cannot write the report to standard output: No space left on device"),
+             "no reason given");
 }
 
 QTEST_MAIN(TestCheck)
