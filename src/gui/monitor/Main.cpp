@@ -67,7 +67,7 @@ Main::Main(const QString& fileName, QWidget* parent)
 Main::~Main()
 {
     // The checks go first: their clients are ended and their files removed.
-    delete cycle_;
+    cycle_.reset();
 }
 
 void Main::buildControls()
@@ -242,14 +242,15 @@ void Main::CheckServers()
     grid_->setCol(ServerCol);
 
     // The previous cycle has ended (or was abandoned): its checks are gone.
-    delete cycle_;
+    cycle_.reset();
     // The rows were appended in the view's order, so row n is its n-th
     // record; the cycle makes each row's check when a place is free.
     if (servers_.recordCount() == 0) {
         endCycle(); // nothing to check: the cycle is over at once
         return;
     }
-    cycle_ = new CheckCycle(*this, servers_.recordCount() + 1, checkPlaces_, this);
+    // In the window's object tree, owned here: it goes before the window does.
+    cycle_ = std::make_unique<CheckCycle>(*this, servers_.recordCount() + 1, checkPlaces_, this);
 }
 
 void Main::endCycle()
@@ -269,7 +270,7 @@ void Main::endCycle()
 bool Main::abandonCycle()
 {
     const bool open = cycle_ && (cycle_->running() > 0 || cycle_->queued() > 0);
-    delete cycle_;
+    cycle_.reset();
     return open;
 }
 

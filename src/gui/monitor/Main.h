@@ -4,9 +4,9 @@
 #include "store/ServerFile.h"
 #include "store/Servers.h"
 
-#include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class CheckCycle;
 class MonitorAlerts;
@@ -94,7 +94,7 @@ private:
     QTimer* Timer1_ = nullptr;
     ServersGrid* grid_ = nullptr;
     MonitorAlerts* alerts_ = nullptr;
-    QPointer<CheckCycle> cycle_;
+    std::unique_ptr<CheckCycle> cycle_; // the running cycle's checks, until the next one
     Admission::Limits checkPlaces_;
     QTimer* activationRetry_ = nullptr; // while the file is locked
     bool awaitingExposure_ = false;
