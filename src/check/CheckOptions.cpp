@@ -76,8 +76,10 @@ CheckOptions parseCheckOptions(const QStringList& arguments)
     }
     options.domains = parser.values(domain);
     if (parser.isSet(timeout)) {
-        options.timeout = seconds(single(timeout));
-        if (!options.timeout)
+        const std::optional<std::chrono::milliseconds> budget = seconds(single(timeout));
+        if (budget)
+            options.timeout = *budget;
+        else
             options.error = QStringLiteral("--timeout takes a number of seconds above 0 (at most "
                                            "86400), not '%1'.")
                                 .arg(parser.values(timeout).last());
@@ -115,8 +117,9 @@ QString checkHelpText()
                "  --output FILE      write the report into FILE, replaced at once (a temporary\n"
                "                     file in the same folder, then renamed), instead of to\n"
                "                     standard output\n"
-               "  --timeout SECONDS  stop a server's check after this long and count the server\n"
-               "                     offline (default: %1)\n"
+               "  --timeout SECONDS  the time the whole run may take (default: %1); a server\n"
+               "                     whose check has not ended by then is UNKNOWN, and no\n"
+               "                     check waits more than %4 for its server\n"
                "  --jobs N           run at most N checks at once (default: %2, fewer when the\n"
                "                     limit of open files is low); of these, at most %3 that\n"
                "                     need the CPU, while the others wait on the network\n"
@@ -129,7 +132,8 @@ QString checkHelpText()
                "  2  CRITICAL  a server is offline, its RAID is DIRTY!!! or its backup failed\n"
                "  3  UNKNOWN   bad options; the servers file is missing, foreign, damaged or\n"
                "               locked; a domain is not in it; nothing to check; the report\n"
-               "               could not be written\n"
+               "               could not be written; a check did not end within --timeout\n"
+               "               (and nothing is CRITICAL)\n"
                "\n"
                "Examples:\n"
                "  vemo-check --file /srv/vemo/Servers.mdb --domain example.org\n"
@@ -139,7 +143,8 @@ QString checkHelpText()
                "      for node_exporter's textfile collector, from cron or a systemd timer\n"
                "  vemo-check --format json | jq -r '.[] | select(.state != \"OK\") | .domain'\n"
                "      the domains of the servers that need a look\n")
-        .arg(QStringLiteral("%1 s").arg(Runner::DefaultDeadline.count()))
+        .arg(QStringLiteral("%1 s").arg(DefaultRunBudget.count() / 1000))
         .arg(DefaultMaxClients)
-        .arg(DefaultBusyPlaces);
+        .arg(DefaultBusyPlaces)
+        .arg(QStringLiteral("%1 s").arg(Runner::DefaultDeadline.count()));
 }

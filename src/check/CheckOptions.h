@@ -7,12 +7,19 @@
 
 enum class Format { Nagios, Prometheus, Json };
 
+// Nagios and Icinga end a check after 60 s and then keep none of its output:
+// a run ends well before, with room for the program's start, its report and
+// a busy machine.
+inline constexpr std::chrono::milliseconds DefaultRunBudget{50000};
+
 // What vemo-check was asked to do.
 struct CheckOptions {
     Format format = Format::Nagios;
     QString file = QStringLiteral("Servers.mdb");
     QStringList domains; // empty: every server
-    std::optional<std::chrono::milliseconds> timeout;
+    // The time the whole run may take; each client gets what is left of it,
+    // never more than the runner's deadline.
+    std::chrono::milliseconds timeout = DefaultRunBudget;
     std::optional<int> jobs;
     QString output; // empty: standard output
     bool help = false;

@@ -23,9 +23,11 @@ QString levelName(Level level)
     return QLatin1String(names[int(level)]);
 }
 
-State stateOf(const CheckVerdict& verdict)
+State stateOf(const ServerResult& result)
 {
-    const ProbeVerdicts& c = verdict.cells;
+    if (result.unfinished)
+        return State::Unknown;
+    const ProbeVerdicts& c = result.verdict.cells;
     Level worst = Level::None;
     for (const CellVerdict* cell : {&c.status, &c.uptime, &c.raid, &c.backup})
         worst = std::max(worst, cell->level);
@@ -44,7 +46,11 @@ State worstState(const QList<ServerResult>& results)
     if (results.isEmpty())
         return State::Unknown;
     State worst = State::Ok;
-    for (const ServerResult& result : results)
-        worst = std::max(worst, stateOf(result.verdict));
+    for (const ServerResult& result : results) {
+        const State state = stateOf(result);
+        if (state == State::Critical)
+            return state;
+        worst = std::max(worst, state);
+    }
     return worst;
 }

@@ -20,17 +20,23 @@ QString levelName(Level level);
 struct ServerResult {
     QString domain;
     CheckVerdict verdict;
-    ProbeNumbers numbers; // from the output; none when offline
-    double seconds = 0;   // how long the check took
+    ProbeNumbers numbers;    // from the output; none when offline
+    double seconds = 0;      // how long the check took
+    bool unfinished = false; // the run's time ran out first: no verdict (reason says so)
 };
 
-// The state follows the cells' levels: a critical cell is CRITICAL, a warning
-// WARNING, else OK.
-State stateOf(const CheckVerdict& verdict);
-// The worst state of all; UNKNOWN when there are none.
+// An unfinished check is UNKNOWN; else the state follows the cells' levels:
+// a critical cell is CRITICAL, a warning WARNING, else OK.
+State stateOf(const ServerResult& result);
+// The worst state of all, where a CRITICAL found outweighs an UNKNOWN (what
+// was learnt stands); UNKNOWN when there are none.
 State worstState(const QList<ServerResult>& results);
 
 // The three formats; each takes the results in the file's order.
 QByteArray nagiosReport(const QList<ServerResult>& results);
-QByteArray prometheusReport(const QList<ServerResult>& results);
+// runEnded: when the run ended, in seconds since the epoch; complete: every
+// server got its verdict.
+QByteArray prometheusReport(const QList<ServerResult>& results, double runEnded, bool complete);
+// What a run that checked nothing writes for Prometheus: that it failed, and when.
+QByteArray prometheusFailure(double runEnded);
 QByteArray jsonReport(const QList<ServerResult>& results);

@@ -25,7 +25,7 @@ QByteArray jsonReport(const QList<ServerResult>& results)
         const ProbeVerdicts& c = r.verdict.cells;
         servers.append(QJsonObject{
             {QStringLiteral("domain"), r.domain},
-            {QStringLiteral("state"), stateName(stateOf(r.verdict))},
+            {QStringLiteral("state"), stateName(stateOf(r))},
             {QStringLiteral("online"), r.verdict.online},
             {QStringLiteral("status"), cell(c.status)},
             {QStringLiteral("uptime"), cell(c.uptime)},

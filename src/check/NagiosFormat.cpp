@@ -37,6 +37,8 @@ QStringList perfValue(const char* label, const std::optional<double>& value, con
 QString serverSummary(const ServerResult& result)
 {
     const ProbeVerdicts& c = result.verdict.cells;
+    if (result.unfinished)
+        return oneLine(result.domain) + QStringLiteral(": ") + oneLine(result.verdict.reason);
     QString text = oneLine(result.domain) + QStringLiteral(": ") + c.status.text;
     if (!result.verdict.online)
         return text + QStringLiteral(" (") + oneLine(result.verdict.reason) + QLatin1Char(')');
@@ -71,13 +73,14 @@ QByteArray nagiosReport(const QList<ServerResult>& results)
 
     int counts[4] = {};
     for (const ServerResult& result : results)
-        ++counts[int(stateOf(result.verdict))];
-    const State order[] = {State::Critical, State::Warning, State::Ok};
+        ++counts[int(stateOf(result))];
+    const State order[] = {State::Critical, State::Unknown, State::Warning, State::Ok};
     QStringList summary, perf;
     for (State state : order) {
         if (counts[int(state)] > 0)
             summary << QStringLiteral("%1 %2").arg(counts[int(state)]).arg(stateName(state));
-        perf << QStringLiteral("%1=%2").arg(stateName(state).toLower()).arg(counts[int(state)]);
+        if (state != State::Unknown || counts[int(state)] > 0)
+            perf << QStringLiteral("%1=%2").arg(stateName(state).toLower()).arg(counts[int(state)]);
     }
     text += QStringLiteral("%1 servers: ").arg(results.size()) +
             summary.join(QStringLiteral(", ")) + QStringLiteral(" | ") +
@@ -85,12 +88,16 @@ QByteArray nagiosReport(const QList<ServerResult>& results)
 
     // Long output: one line per server, worst first, in the file's order within a state.
     QList<ServerResult> sorted = results;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [](const ServerResult& a, const ServerResult& b) {
-                         return stateOf(a.verdict) > stateOf(b.verdict);
-                     });
+    // CRITICAL, then UNKNOWN (not learnt), WARNING and OK.
+    const auto rank = [](const ServerResult& r) {
+        const State state = stateOf(r);
+        return state == State::Critical ? 4 : state == State::Unknown ? 3 : int(state);
+    };
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [&](const ServerResult& a, const ServerResult& b) { return rank(a) > rank(b); });
     for (const ServerResult& result : sorted)
-        text += stateName(stateOf(result.verdict)) + QStringLiteral(" - ") + serverSummary(result) +
+        text += stateName(stateOf(result)) + QStringLiteral(" - ") + serverSummary(result) +
                 QLatin1Char('\n');
     return text.toUtf8();
 }

@@ -1,7 +1,10 @@
 // Prometheus's text exposition format: each metric once with its HELP and
 // TYPE lines, then one series per server labelled with its domain. Metrics
 // whose value the check could not learn (an offline server's uptime, a backup
-// cell reading "N/A") have no series for that server.
+// cell reading "N/A", anything of a check the run's time cut short) have no
+// series for that server. Two series of the run itself, as node_exporter's
+// textfile convention has them, tell whether it succeeded and when it ended,
+// so an old file or a failed run shows in Prometheus.
 #include "CheckReport.h"
 
 #include <QRegularExpression>
@@ -76,6 +79,12 @@ public:
                              .arg(QLatin1String(name), labelValue(result.domain), labels, value);
         }
     }
+    // A metric of the run itself, without labels.
+    void single(const char* name, const char* help, const QString& value)
+    {
+        text_ += QStringLiteral("# HELP %1 %2\n# TYPE %1 gauge\n%1 %3\n")
+                     .arg(QLatin1String(name), QLatin1String(help), value);
+    }
     QByteArray bytes() const { return text_.toUtf8(); }
 
 private:
@@ -95,13 +104,37 @@ QList<std::pair<QString, QString>> optional(const std::optional<double>& value)
     return one(sampleValue(*value));
 }
 
+void runSeries(Exposition& out, double runEnded, bool success)
+{
+    out.single("vemo_check_success",
+               "Whether the last run of vemo-check gave every server its verdict (1) or not (0).",
+               success ? QStringLiteral("1") : QStringLiteral("0"));
+    out.single("vemo_check_last_run_timestamp_seconds",
+               "When the last run of vemo-check ended, in seconds since the epoch.",
+               sampleValue(runEnded, 3));
+}
+
 } // namespace
 
-QByteArray prometheusReport(const QList<ServerResult>& results)
+QByteArray prometheusFailure(double runEnded)
+{
+    const QList<ServerResult> none;
+    Exposition out(none);
+    runSeries(out, runEnded, false);
+    return out.bytes();
+}
+
+QByteArray prometheusReport(const QList<ServerResult>& results, double runEnded, bool complete)
 {
     Exposition out(results);
+    runSeries(out, runEnded, complete);
     out.metric("vemo_up", "Whether the server answered its check (1) or is offline (0).",
-               [](const ServerResult& r) { return one(r.verdict.online ? "1" : "0"); });
+               [](const ServerResult& r) {
+                   QList<std::pair<QString, QString>> lines;
+                   if (!r.unfinished)
+                       lines = one(r.verdict.online ? "1" : "0");
+                   return lines;
+               });
     out.metric("vemo_uptime_seconds", "The server's uptime in whole seconds.",
                [](const ServerResult& r) { return optional(r.numbers.uptimeSeconds); });
     out.metric("vemo_backup_failed",
@@ -111,7 +144,7 @@ QByteArray prometheusReport(const QList<ServerResult>& results)
                "The server's RAID against its accepted reference: 1 for the state it is in.",
                [](const ServerResult& r) {
                    QList<std::pair<QString, QString>> lines;
-                   if (!r.verdict.online)
+                   if (!r.verdict.online || r.unfinished)
                        return lines;
                    const QString current = raidState(r.verdict.cells.raid.level);
                    for (const char* state : {"clean", "dirty", "not_verified"})

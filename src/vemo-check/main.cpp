@@ -10,6 +10,7 @@
 #include "store/Servers.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
@@ -53,6 +54,20 @@ QList<ServerRecord> selected(Servers& servers, const QStringList& domains, QStri
             records.append(servers.current());
     }
     return records;
+}
+
+bool writeReport(const QByteArray& report, const QString& output, QString* problem);
+
+// A run that checked nothing: said as fail() says it, and a Prometheus
+// textfile says that the run failed and when, in place of the servers of an
+// earlier run, so that an old report does not pass for a fresh one.
+int failRun(const CheckOptions& options, const QString& message)
+{
+    QString ignored; // the failure itself is what is reported
+    if (options.format == Format::Prometheus && !options.output.isEmpty())
+        writeReport(prometheusFailure(QDateTime::currentMSecsSinceEpoch() / 1000.0), options.output,
+                    &ignored);
+    return fail(options.format, message);
 }
 
 bool writeReport(const QByteArray& report, const QString& output, QString* problem)
@@ -102,31 +117,26 @@ int main(int argc, char* argv[])
     {
         Servers servers(options.file, Servers::Access::ReadOnly);
         if (!servers.openStatus().ok())
-            return fail(options.format, servers.openStatus().message);
+            return failRun(options, servers.openStatus().message);
         QString missing;
         records = selected(servers, options.domains, &missing);
         if (!missing.isEmpty())
-            return fail(options.format,
-                        QStringLiteral("no server with the domain \"%1\" in \"%2\".")
-                            .arg(missing, options.file));
+            return failRun(options, QStringLiteral("no server with the domain \"%1\" in \"%2\".")
+                                        .arg(missing, options.file));
     } // the file is closed before any client starts
     if (records.isEmpty())
-        return fail(options.format,
-                    QStringLiteral("no servers to check in \"%1\".").arg(options.file));
+        return failRun(options, QStringLiteral("no servers to check in \"%1\".").arg(options.file));
 
-    if (options.timeout)
-        Runner::instance().setDeadline(*options.timeout);
     const int jobs = checkFanOut(options.jobs.value_or(DefaultMaxClients));
 
     quitOnTerminationSignals();
-    CheckDriver driver(records, Admission::atMost(jobs));
+    CheckDriver driver(records, Admission::atMost(jobs), options.timeout);
     QObject::connect(&driver, &CheckDriver::finished, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     driver.start();
     app.exec();
     if (!driver.isDone())
-        return fail(options.format,
-                    QStringLiteral("stopped by a signal before every check ended."));
+        return failRun(options, QStringLiteral("stopped by a signal before every check ended."));
 
     const QList<ServerResult>& results = driver.results();
     QByteArray report;
@@ -135,7 +145,8 @@ int main(int argc, char* argv[])
         report = nagiosReport(results);
         break;
     case Format::Prometheus:
-        report = prometheusReport(results);
+        report = prometheusReport(results, QDateTime::currentMSecsSinceEpoch() / 1000.0,
+                                  driver.isComplete());
         break;
     case Format::Json:
         report = jsonReport(results);

@@ -109,6 +109,9 @@ private slots:
     void commandLine_data();
     void commandLine();
     void reportReachesItsReaderOrSaysWhyNot();
+    void runEndsWithinItsTime_data();
+    void runEndsWithinItsTime();
+    void failedRunReplacesTheTextfile();
 
 private:
     std::unique_ptr<FixtureServers> fixtures_;
@@ -213,6 +216,7 @@ void TestCheck::prometheusThroughPromtoolAndNodeExporter()
     const QByteArray exposition = fileState(prom).bytes;
 
     const QStringList expected = {
+        R"(vemo_check_success 1)",
         R"(vemo_up{domain="clean.example"} 1)",
         R"(vemo_up{domain="refused.example"} 0)",
         R"(vemo_up{domain="odd\"\\\nname"} 0)",
@@ -536,6 +540,61 @@ void TestCheck::reportReachesItsReaderOrSaysWhyNot()
     QVERIFY2(full.readAllStandardError().contains(
                  "cannot write the report to standard output: No space left on device"),
              "no reason given");
+}
+
+void TestCheck::runEndsWithinItsTime_data()
+{
+    QTest::addColumn<bool>("withRefused");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("a silent host: UNKNOWN") << false << 3;
+    QTest::newRow("and an offline one: CRITICAL stays") << true << 2;
+}
+
+void TestCheck::runEndsWithinItsTime()
+{
+    // A host that never answers, with a run of 2 s: it is UNKNOWN, its client
+    // is ended, and what was learnt of the others stands.
+    QFETCH(bool, withRefused);
+    QFETCH(int, exitCode);
+    FixtureServer& silent = fixtures_->start(FixtureOptions{.mode = FixtureMode::Hung});
+    QVERIFY2(fixtures_->ok(), qPrintable(fixtures_->error()));
+    QTemporaryDir folder;
+    const QString file = folder.filePath("Servers.mdb");
+    QVERIFY(fixtures_->addToServersFile(*healthy_, "clean.example",
+                                        QString::fromLatin1(HealthyMdstat), file));
+    QVERIFY(fixtures_->addToServersFile(silent, "silent.example", {}, file));
+    ServerRecord closed = healthy_->record("closed.example");
+    closed.sshPort = QString::number(FixtureServers::closedPort());
+    if (withRefused)
+        QVERIFY(addServers({closed}, file));
+    const Ran ran = runCheck({"--file", file, "--timeout", "2"});
+    fixtures_->stop(silent);
+    QCOMPARE(ran.exitCode, exitCode);
+    QVERIFY2(
+        ran.out.contains("UNKNOWN - silent.example: no verdict within the run's time of 2 s\n"),
+        ran.out.constData());
+    QVERIFY2(ran.out.contains("OK - clean.example: Online"), ran.out.constData());
+    QCOMPARE(childProcesses("plink"), QList<qint64>());
+}
+
+void TestCheck::failedRunReplacesTheTextfile()
+{
+    // A run that checks nothing leaves no earlier servers behind: the file
+    // says that it failed, and when.
+    QTemporaryDir textfiles;
+    const QString prom = textfiles.filePath("vemo.prom");
+    QVERIFY(writeFile(prom, "vemo_up{domain=\"old.example\"} 1\n"));
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    const Ran ran = runCheck(
+        {"--file", textfiles.filePath("none.mdb"), "--format", "prometheus", "--output", prom});
+    QCOMPARE(ran.exitCode, 3);
+    const QStringList lines = QString::fromUtf8(fileState(prom).bytes).split('\n');
+    QVERIFY(lines.contains("vemo_check_success 0"));
+    QVERIFY(lines.filter("vemo_up").isEmpty());
+    const QStringList stamp =
+        lines.filter(QRegularExpression("^vemo_check_last_run_timestamp_seconds "));
+    QCOMPARE(stamp.size(), 1);
+    QVERIFY(stamp[0].section(' ', 1).toDouble() >= before);
 }
 
 QTEST_MAIN(TestCheck)

@@ -55,7 +55,8 @@ void TestFormats::failureReasonLabelHoldsNoNumbers()
 {
     QFETCH(QString, reason);
     QFETCH(QString, label);
-    const QString report = QString::fromUtf8(prometheusReport({offline("a.example", reason)}));
+    const QString report =
+        QString::fromUtf8(prometheusReport({offline("a.example", reason)}, 0, true));
     const QString series =
         QStringLiteral("vemo_check_failure_info{domain=\"a.example\",reason=\"%1\"} 1").arg(label);
     QVERIFY2(report.split('\n').contains(series), qPrintable(report));

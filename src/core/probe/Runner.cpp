@@ -87,6 +87,7 @@ struct Runner::Run {
     QString programName; // as given in the command line, for TerminateProcesses
     QString outputFile;
     QTimer* deadlineTimer = nullptr;
+    std::chrono::milliseconds deadline{0}; // as it was when the client started
     QMetaObject::Connection contextGone;
     QByteArray standardError;
     bool captureOutput = false;
@@ -297,7 +298,8 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
         run->timedOut = true;
         endRun(run);
     });
-    run->deadlineTimer->start(d->deadline);
+    run->deadline = d->deadline;
+    run->deadlineTimer->start(run->deadline);
 
     process->start();
     // The child has its own copies now (or never started): ours go.
@@ -345,7 +347,7 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
     if (result.tooLarge)
         result.reason = AnswerTooLargeReason;
     else if (run->timedOut)
-        result.reason = deadlineText(d->deadline);
+        result.reason = deadlineText(run->deadline);
     else if (run->terminated)
         result.reason = StoppedReason;
     else
