@@ -11,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
@@ -58,6 +60,12 @@ QList<ServerRecord> selected(Servers& servers, const QStringList& domains, QStri
 
 bool writeReport(const QByteArray& report, const QString& output, QString* problem);
 
+// A path as every message names it: whole, as the servers file's own messages do.
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
 // A run that checked nothing: said as fail() says it, and a Prometheus
 // textfile says that the run failed and when, in place of the servers of an
 // earlier run, so that an old report does not pass for a fresh one.
@@ -88,7 +96,7 @@ bool writeReport(const QByteArray& report, const QString& output, QString* probl
     const bool written = file.open(QIODevice::WriteOnly) && ::fchmod(file.handle(), 0644) == 0 &&
                          file.write(report) == report.size() && file.commit();
     if (!written)
-        *problem = QStringLiteral("cannot write \"%1\": %2").arg(output, file.errorString());
+        *problem = QStringLiteral("cannot write \"%1\": %2").arg(shown(output), file.errorString());
     return written;
 }
 
@@ -122,10 +130,11 @@ int main(int argc, char* argv[])
         records = selected(servers, options.domains, &missing);
         if (!missing.isEmpty())
             return failRun(options, QStringLiteral("no server with the domain \"%1\" in \"%2\".")
-                                        .arg(missing, options.file));
+                                        .arg(missing, shown(options.file)));
     } // the file is closed before any client starts
     if (records.isEmpty())
-        return failRun(options, QStringLiteral("no servers to check in \"%1\".").arg(options.file));
+        return failRun(options,
+                       QStringLiteral("no servers to check in \"%1\".").arg(shown(options.file)));
 
     const int jobs = checkFanOut(options.jobs.value_or(DefaultMaxClients));
 

@@ -188,7 +188,8 @@ void TestCheck::nagios_data()
                                 good.arg("Clean") + "\n";
     QTest::newRow("UNKNOWN domain")
         << QStringList{"--domain", "clean.example", "--domain", "nosuch.example"} << 3
-        << "VEMO UNKNOWN - no server with the domain \"nosuch.example\" in \"Servers.mdb\".\n";
+        << "VEMO UNKNOWN - no server with the domain \"nosuch.example\" in \"" +
+               QDir::current().filePath("Servers.mdb") + "\".\n";
 }
 
 void TestCheck::nagios()
