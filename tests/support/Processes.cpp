@@ -25,9 +25,8 @@ QList<QByteArray> statFields(qint64 pid)
     return close < 0 ? QList<QByteArray>() : stat.mid(close + 2).split(' ');
 }
 
-} // namespace
-
-QList<qint64> childProcesses(qint64 parent, const QByteArray& name)
+// The live (not zombie) children of parent, whatever they run.
+QList<qint64> liveChildren(qint64 parent)
 {
     QList<qint64> found;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
@@ -36,11 +35,20 @@ QList<qint64> childProcesses(qint64 parent, const QByteArray& name)
         if (!number)
             continue;
         const QList<QByteArray> fields = statFields(pid);
-        if (fields.size() < 2 || fields[0] == "Z" || fields[1].toLongLong() != parent)
-            continue;
-        if (procEntry(pid, "comm").trimmed() == name && !procEntry(pid, "cmdline").isEmpty())
+        if (fields.size() >= 2 && fields[0] != "Z" && fields[1].toLongLong() == parent)
             found << pid;
     }
+    return found;
+}
+
+} // namespace
+
+QList<qint64> childProcesses(qint64 parent, const QByteArray& name)
+{
+    QList<qint64> found = liveChildren(parent);
+    found.removeIf([&](qint64 pid) {
+        return procEntry(pid, "comm").trimmed() != name || procEntry(pid, "cmdline").isEmpty();
+    });
     return found;
 }
 
@@ -66,6 +74,11 @@ bool isRunning(qint64 pid)
     return !fields.isEmpty() && fields[0] != "Z";
 }
 
+QString processStartTime(qint64 pid)
+{
+    return QString::fromLatin1(statFields(pid).value(19));
+}
+
 int modeOf(const QString& path)
 {
     struct stat st {
@@ -86,4 +99,21 @@ QStringList passwordFilesSince(const QStringList& before)
     QStringList added = passwordFiles();
     added.removeIf([&](const QString& file) { return before.contains(file); });
     return added;
+}
+
+ClientTrace clientTrace()
+{
+    return {liveChildren(::getpid()), passwordFiles()};
+}
+
+QStringList clientsSince(const ClientTrace& before)
+{
+    QStringList started;
+    for (qint64 pid : liveChildren(::getpid())) {
+        if (!before.children.contains(pid))
+            started << QStringLiteral("child %1: %2").arg(pid).arg(commandLineOf(pid).join(u' '));
+    }
+    for (const QString& file : passwordFilesSince(before.passwordFiles))
+        started << QStringLiteral("password file ") + file;
+    return started;
 }

@@ -19,11 +19,27 @@ QList<qint64> childProcesses(const QByteArray& name);
 
 QStringList commandLineOf(qint64 pid);
 bool isRunning(qint64 pid); // alive and not a zombie
+// When pid started (field 22 of its stat, clock ticks since boot), which
+// tells it from a later process given the same id; empty when none runs.
+QString processStartTime(qint64 pid);
 
 // The permission bits of path, or -1 when it does not exist.
 int modeOf(const QString& path);
 
-// The password files the runner keeps now: each start writes one at once.
+// The password files the runner keeps now: a detached start writes one before
+// it returns. A waited client reads its password from a pipe and leaves none.
 QStringList passwordFiles();
 // Those of now that are not in before.
 QStringList passwordFilesSince(const QStringList& before);
+
+// What shows of the clients this process starts, waited or detached: its live
+// children (a waited client is one as soon as RunCommand returns, even before
+// it runs the client's program) and the runner's password files.
+struct ClientTrace {
+    QList<qint64> children;
+    QStringList passwordFiles;
+};
+ClientTrace clientTrace();
+// What is new since before: "child <pid>: <its command line>" and "password
+// file <name>"; empty when nothing started.
+QStringList clientsSince(const ClientTrace& before);

@@ -1,5 +1,7 @@
 #include "support/ThrowawayUser.h"
 
+#include "support/Processes.h"
+
 #include <QProcess>
 #include <QThread>
 #include <pwd.h>
@@ -29,14 +31,40 @@ bool runTool(const QString& program, const QStringList& arguments, QString* outp
     return false;
 }
 
+// Removes the users that earlier tests made and left behind when they crashed:
+// those whose making process, id and start time alike, runs no more.
+void removeLeftovers()
+{
+    QStringList leftovers;
+    ::setpwent();
+    while (const passwd* entry = ::getpwent()) {
+        const QString name = QString::fromLocal8Bit(entry->pw_name);
+        if (!name.startsWith(QLatin1String(ThrowawayUser::Prefix)))
+            continue;
+        const QStringList maker = name.mid(qstrlen(ThrowawayUser::Prefix)).split(u'-');
+        if (maker.size() != 2 || processStartTime(maker[0].toLongLong()) != maker[1])
+            leftovers << name;
+    }
+    ::endpwent();
+    for (const QString& name : std::as_const(leftovers)) {
+        QString output;
+        if (!runTool(QStringLiteral("userdel"), {name}, &output))
+            qWarning("userdel %s (left by a test that is gone) failed: %s", qPrintable(name),
+                     qPrintable(output));
+    }
+}
+
 } // namespace
 
-ThrowawayUser::ThrowawayUser() : name_(QStringLiteral("vemo-t%1").arg(::getpid()))
+ThrowawayUser::ThrowawayUser()
+    : name_(QLatin1String(Prefix) +
+            QStringLiteral("%1-%2").arg(::getpid()).arg(processStartTime(::getpid())))
 {
     if (::geteuid() != 0) {
         error_ = QStringLiteral("making a user needs root");
         return;
     }
+    removeLeftovers();
     QString output;
     if (!runTool(QStringLiteral("useradd"),
                  {QStringLiteral("--system"), QStringLiteral("--no-create-home"),

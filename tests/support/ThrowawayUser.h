@@ -6,6 +6,10 @@
 //     ThrowawayUser user;
 //     QVERIFY2(user.ok(), qPrintable(user.error()));
 //     process.start("setpriv", user.runAs(program, arguments));
+//
+// Its name, "vemo-test-<pid>-<start>", names the process that made it (its
+// id and start time), so that one a crashed test left behind is found and
+// removed by the next one made once that process is gone.
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +18,8 @@
 class ThrowawayUser
 {
 public:
+    static constexpr const char* Prefix = "vemo-test-";
+
     ThrowawayUser();
     ~ThrowawayUser();
     ThrowawayUser(const ThrowawayUser&) = delete;

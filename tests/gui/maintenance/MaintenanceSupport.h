@@ -1,21 +1,18 @@
 #pragma once
 
 // Helpers of the maintenance window tests: a workspace (a sandbox with a
-// stand-in terminal and plink on PATH) with direct reads of its servers file,
-// and a way to act inside a modal dialog while it runs.
+// stand-in terminal and plink on PATH) with direct reads of its servers file.
 
 #include "store/ServerRecord.h"
 #include "support/MessageLog.h"
+#include "support/ModalWatch.h"
 #include "support/Sandbox.h"
 #include "support/ServerRecords.h"
 
-#include <QApplication>
 #include <QListWidget>
 #include <QStringList>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -98,35 +95,4 @@ protected slots:
 protected:
     std::unique_ptr<Workspace> workspace_;
     std::unique_ptr<MessageLog> messages_;
-};
-
-// Runs an action on the first visible modal dialog of type T once it shows
-// (from inside its exec), then closes it with reject() if the action left it
-// open. Watching stops when the watch is destroyed.
-class ModalWatch
-{
-public:
-    template <typename T> static std::unique_ptr<ModalWatch> on(std::function<void(T&)> action)
-    {
-        auto watch = std::unique_ptr<ModalWatch>(new ModalWatch);
-        ModalWatch* self = watch.get();
-        QObject::connect(&self->timer_, &QTimer::timeout, [self, action] {
-            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-            if (!dialog || !dialog->isVisible())
-                return;
-            self->timer_.stop();
-            self->ran_ = true;
-            action(*dialog);
-            if (dialog->isVisible())
-                dialog->reject();
-        });
-        self->timer_.start(10);
-        return watch;
-    }
-    bool ran() const { return ran_; }
-
-private:
-    ModalWatch() = default;
-    QTimer timer_;
-    bool ran_ = false;
 };

@@ -4,6 +4,7 @@
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
 #include "support/FileLock.h"
+#include "support/ModalWatch.h"
 #include "support/SampleMdstat.h"
 
 #include <QDir>
@@ -498,18 +499,9 @@ void TestCheckCycle::maintenanceRebuildsAndRestarts()
                                  kit::text(*main, 2, kit::Status) == ">Pending...",
                              20000);
 
-    bool sawMaintenance = false;
-    bool wasModal = false;
     QString reasonWhileOpen;
     int runningWhileOpen = -1;
-    QTimer::singleShot(0, this, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        const auto closeDialog = qScopeGuard([dialog] {
-            if (dialog)
-                dialog->close();
-        });
-        sawMaintenance = qobject_cast<ServerMain*>(dialog) != nullptr;
-        wasModal = dialog && dialog->isModal();
+    auto maintenance = ModalWatch::on<ServerMain>([&](ServerMain&) {
         // What the maintenance window would do: a new server, b gone.
         kit::addRecord("c.example", "127.0.0.1", b.portText(), b.password());
         kit::removeRecord("b.example");
@@ -519,8 +511,7 @@ void TestCheckCycle::maintenanceRebuildsAndRestarts()
         runningWhileOpen = Runner::instance().runningCount();
     });
     QTest::mouseClick(kit::button(*main, "MenuBut"), Qt::LeftButton);
-    QVERIFY(sawMaintenance);
-    QVERIFY(wasModal);
+    QVERIFY(maintenance->ran()); // it showed as the active modal window
     // Skip ended b's client as the window opened, so its check ended while it was open.
     QCOMPARE(reasonWhileOpen, QStringLiteral("stopped before it finished"));
     QCOMPARE(runningWhileOpen, 0);
@@ -549,12 +540,7 @@ void TestCheckCycle::maintenanceEmptyingTheTableClosesTheCycle()
                              20000);
 
     bool timedCycleRan = false;
-    QTimer::singleShot(0, this, [&] {
-        QWidget* dialog = QApplication::activeModalWidget();
-        const auto closeDialog = qScopeGuard([dialog] {
-            if (dialog)
-                dialog->close();
-        });
+    auto maintenance = ModalWatch::on<ServerMain>([&](ServerMain&) {
         // Skip ended the first cycle; a due tick starts the next one while
         // the window is open, and the last server is removed meanwhile.
         QTRY_VERIFY_WITH_TIMEOUT(!module().busy, 20000);

@@ -208,14 +208,13 @@ void TestGridActions::otherCellsDoNothing()
     for (int c = 0; c < 5; ++c)
         before << kit::text(*main, 1, c);
 
-    const QStringList passwordFilesBefore = passwordFiles();
+    const ClientTrace clients = clientTrace();
     doubleClick(1, col);
     QCOMPARE(main->grid().col(), col); // the click reached the cell
-    // Any client, waited or not, would have been started, and its password
-    // file written, before the double-click returned.
+    // Any client, waited or not, would show before the double-click returned.
+    QCOMPARE(clientsSince(clients), QStringList());
     QVERIFY(!module().raidRecheck);
     QCOMPARE(Runner::instance().runningCount(), 0);
-    QCOMPARE(passwordFilesSince(passwordFilesBefore), QStringList());
     QVERIFY(boxes().isEmpty());
     for (int c = 0; c < 5; ++c)
         QCOMPARE(kit::text(*main, 1, c), before[c]);
@@ -230,13 +229,13 @@ void TestGridActions::raidCellOfAnOfflineRow()
     startMonitor();
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
 
-    const QStringList passwordFilesBefore = passwordFiles();
+    const ClientTrace before = clientTrace();
     doubleClick(1, kit::Raid);
     QCOMPARE(main->grid().col(), int(kit::Raid));
+    QCOMPARE(clientsSince(before), QStringList());
     QVERIFY(!module().raidRecheck);
     QCOMPARE(kit::text(*main, 1, kit::Raid), QString());
     QCOMPARE(Runner::instance().runningCount(), 0);
-    QCOMPARE(passwordFilesSince(passwordFilesBefore), QStringList());
     QVERIFY(boxes().isEmpty());
 }
 
@@ -251,11 +250,14 @@ void TestGridActions::secondRecheckWhileOneRuns()
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
     a.hold();
 
+    const ClientTrace before = clientTrace();
     doubleClick(1, kit::Raid);
     QVERIFY(module().raidRecheck);
+    QCOMPARE(clientsSince(before).size(), 1); // the first re-check's client
     doubleClick(2, kit::Raid);
     QCOMPARE(main->grid().row(), 2);
     QCOMPARE(kit::text(*main, 2, kit::Raid), QStringLiteral("Not Verified"));
+    QCOMPARE(clientsSince(before).size(), 1);
     QCOMPARE(Runner::instance().runningCount(), 1);
 
     a.release();
@@ -309,11 +311,10 @@ void TestGridActions::loginWithoutRecordStartsNothing()
     startMonitor();
     // A row whose domain matches no record of the window's view.
     main->grid().setTextMatrix(1, kit::Server, "ghost.example");
-    const QStringList passwordFilesBefore = passwordFiles();
+    const ClientTrace before = clientTrace();
     doubleClick(1, kit::Server);
     QCOMPARE(main->grid().col(), int(kit::Server));
-    QCOMPARE(passwordFilesSince(passwordFilesBefore),
-             QStringList()); // putty would have been handed one by now
+    QCOMPARE(clientsSince(before), QStringList()); // putty would have its password file by now
     // The other row still works.
     doubleClick(2, kit::Server);
     QTRY_COMPARE_WITH_TIMEOUT(puttyCalls().size(), 1, 20000);

@@ -1,4 +1,3 @@
-#include "common/Twips.h"
 #include "monitor/ServersGrid.h"
 
 #include <QHeaderView>
@@ -7,11 +6,14 @@
 #include <QWidget>
 #include <QtTest>
 
-// The grid adapter on a real table widget, offscreen.
+// The grid adapter on a real table widget, offscreen, where a logical inch
+// is 96 pixels: one pixel is 1440 / 96 = 15 twips, and the pixels below are
+// twips x 96 / 1440 worked out by hand.
 class TestServersGrid : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void titleRowIsTheHeader();
@@ -35,6 +37,13 @@ private:
     QWidget* window = nullptr;
     ServersGrid* grid = nullptr;
 };
+
+void TestServersGrid::initTestCase()
+{
+    QWidget probe;
+    QCOMPARE(probe.logicalDpiX(), 96);
+    QCOMPARE(probe.logicalDpiY(), 96);
+}
 
 void TestServersGrid::init()
 {
@@ -148,19 +157,21 @@ void TestServersGrid::columnWidthsInTwips_data()
 {
     QTest::addColumn<int>("col");
     QTest::addColumn<int>("twips");
-    QTest::newRow("server") << 0 << 2500;
-    QTest::newRow("uptime") << 2 << 1200;
-    QTest::newRow("backup") << 4 << 1500;
+    QTest::addColumn<int>("pixels");
+    QTest::newRow("server") << 0 << 2500 << 167; // 166.67
+    QTest::newRow("uptime") << 2 << 1200 << 80;
+    QTest::newRow("backup") << 4 << 1500 << 100;
 }
 
 void TestServersGrid::columnWidthsInTwips()
 {
     QFETCH(int, col);
     QFETCH(int, twips);
+    QFETCH(int, pixels);
     QCOMPARE(grid->colWidth(1), int(ServersGrid::DefaultColumnWidth));
     grid->setColWidth(col, twips);
     QCOMPARE(grid->colWidth(col), twips);
-    QCOMPARE(table()->columnWidth(col), Twips::toPixels(twips, table()->logicalDpiX()));
+    QCOMPARE(table()->columnWidth(col), pixels);
     // The others keep theirs.
     QCOMPARE(grid->colWidth(col == 0 ? 1 : 0), int(ServersGrid::DefaultColumnWidth));
 }
@@ -178,11 +189,10 @@ void TestServersGrid::mousePointer()
 
 void TestServersGrid::negativeSizeRefused()
 {
-    const int dpi = table()->logicalDpiY();
     QVERIFY(grid->setHeight(3000));
-    QCOMPARE(table()->height(), Twips::toPixels(3000, dpi));
+    QCOMPARE(table()->height(), 200);
     QVERIFY(!grid->setHeight(-15));
-    QCOMPARE(table()->height(), Twips::toPixels(3000, dpi));
+    QCOMPARE(table()->height(), 200);
     QVERIFY(grid->setHeight(0));
     QCOMPARE(table()->height(), 0);
     QVERIFY(!grid->setWidth(-1));
@@ -190,19 +200,18 @@ void TestServersGrid::negativeSizeRefused()
 
 void TestServersGrid::placementInTwips()
 {
-    const int dpiX = table()->logicalDpiX();
-    const int dpiY = table()->logicalDpiY();
     grid->setTop(600);
     QVERIFY(grid->setWidth(7690));
     QVERIFY(grid->setHeight(3135));
-    QCOMPARE(table()->y(), Twips::toPixels(600, dpiY));
-    QCOMPARE(table()->width(), Twips::toPixels(7690, dpiX));
-    QCOMPARE(grid->top(), Twips::fromPixels(table()->y(), dpiY));
-    QCOMPARE(grid->height(), Twips::fromPixels(table()->height(), dpiY));
-    // A row is at least 240 twips high, and reads back in twips.
+    QCOMPARE(table()->y(), 40);
+    QCOMPARE(table()->width(), 513); // 512.67
+    QCOMPARE(table()->height(), 209);
+    QCOMPARE(grid->top(), 600);
+    QCOMPARE(grid->height(), 3135);
+    // A row is at least 240 twips (16 pixels) high, and reads back in twips.
     grid->addItem("a.org");
-    QVERIFY(grid->rowHeight(1) >= 240 - 15);
-    QCOMPARE(grid->rowHeight(1), Twips::fromPixels(table()->rowHeight(0), dpiY));
+    QVERIFY(table()->rowHeight(0) >= 16);
+    QCOMPARE(grid->rowHeight(1), table()->rowHeight(0) * 15);
 }
 
 void TestServersGrid::doubleClickMakesTheCellCurrent_data()
