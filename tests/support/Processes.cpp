@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,4 +117,16 @@ QStringList clientsSince(const ClientTrace& before)
     for (const QString& file : passwordFilesSince(before.passwordFiles))
         started << QStringLiteral("password file ") + file;
     return started;
+}
+
+qint64 endedProcessId()
+{
+    QProcess ended;
+    ended.start(QStringLiteral("/bin/sleep"), {QStringLiteral("60")});
+    if (!ended.waitForStarted())
+        return 0;
+    const qint64 pid = ended.processId();
+    ended.kill();
+    ended.waitForFinished();
+    return pid;
 }

@@ -19,6 +19,8 @@ QList<qint64> childProcesses(const QByteArray& name);
 
 QStringList commandLineOf(qint64 pid);
 bool isRunning(qint64 pid); // alive and not a zombie
+// The id of a process that ran and is gone (reaped) now; 0 when none could run.
+qint64 endedProcessId();
 // When pid started (field 22 of its stat, clock ticks since boot), which
 // tells it from a later process given the same id; empty when none runs.
 QString processStartTime(qint64 pid);

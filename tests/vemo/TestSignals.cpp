@@ -234,12 +234,8 @@ void TestSignals::stalePasswordFoldersGoAtStartUp()
 {
     HungServer scene;
     QVERIFY2(scene.ok(), qPrintable(scene.servers.error()));
-    QProcess ended;
-    ended.start("/bin/sleep", {"60"});
-    QVERIFY(ended.waitForStarted());
-    const qint64 deadPid = ended.processId();
-    ended.kill();
-    QVERIFY(ended.waitForFinished());
+    const qint64 deadPid = endedProcessId();
+    QVERIFY(deadPid > 0);
     const QString stale = scene.runtime.filePath(QStringLiteral("vemo-pw-%1-abcdef").arg(deadPid));
     QVERIFY(QDir().mkpath(stale));
     QFile password(stale + "/pw-1");

@@ -326,13 +326,7 @@ void TestProbeFiles::unremovableFileIsReportedAndRetried()
 
 void TestProbeFiles::staleFoldersOfDeadRunsGo()
 {
-    // The id of a process that ran and is gone (reaped) now.
-    QProcess ended;
-    ended.start("/bin/sleep", {"60"});
-    QVERIFY(ended.waitForStarted());
-    const qint64 deadPid = ended.processId();
-    ended.kill();
-    QVERIFY(ended.waitForFinished());
+    const qint64 deadPid = endedProcessId();
     QVERIFY(deadPid > 0 && ::kill(pid_t(deadPid), 0) != 0);
     QProcess alive;
     alive.start("/bin/sleep", {"60"});
