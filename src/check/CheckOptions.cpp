@@ -33,9 +33,10 @@ CheckOptions parseCheckOptions(const QStringList& arguments)
                                      QStringLiteral("SECONDS"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), QString(), QStringLiteral("N"));
     const QCommandLineOption output(QStringLiteral("output"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption key(QStringLiteral("key"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QString());
-    parser.addOptions({file, domain, format, timeout, jobs, output, help, version});
+    parser.addOptions({file, domain, format, timeout, jobs, output, key, help, version});
 
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
@@ -98,6 +99,11 @@ CheckOptions parseCheckOptions(const QStringList& arguments)
         if (options.output.isEmpty())
             options.error = QStringLiteral("--output needs a file name.");
     }
+    if (parser.isSet(key)) {
+        options.keyFile = single(key);
+        if (options.keyFile.isEmpty())
+            options.error = QStringLiteral("--key needs a file.");
+    }
     return options;
 }
 
@@ -123,6 +129,9 @@ QString checkHelpText()
                "  --jobs N           run at most N checks at once (default: %2, fewer when the\n"
                "                     limit of open files is low); of these, at most %3 that\n"
                "                     need the CPU, while the others wait on the network\n"
+               "  --key FILE         log in with the private key FILE (PuTTY's .ppk, without a\n"
+               "                     passphrase) where no SSH agent holds the key; a server\n"
+               "                     stored without a password logs in by key only\n"
                "  -h, --help         show this text and exit\n"
                "  -V, --version      show the version and exit\n"
                "\n"

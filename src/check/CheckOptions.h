@@ -21,7 +21,8 @@ struct CheckOptions {
     // never more than the runner's deadline.
     std::chrono::milliseconds timeout = DefaultRunBudget;
     std::optional<int> jobs;
-    QString output; // empty: standard output
+    QString output;  // empty: standard output
+    QString keyFile; // the clients' private key (-i); empty: the agent or passwords only
     bool help = false;
     bool version = false;
     QString error; // why the arguments cannot be used; empty when they can

@@ -6,6 +6,7 @@
 #include "platform/OpenFileLimit.h"
 #include "platform/QuitOnSignals.h"
 #include "probe/CheckFanOut.h"
+#include "probe/KeyFile.h"
 #include "probe/Runner.h"
 #include "store/Servers.h"
 
@@ -119,6 +120,12 @@ int main(int argc, char* argv[])
     if (options.version) {
         std::printf("vemo-check %s\n", VEMO_VERSION);
         return 0;
+    }
+
+    if (!options.keyFile.isEmpty()) {
+        if (const auto problem = keyFileProblem(options.keyFile))
+            return failRun(options, *problem);
+        Runner::instance().setKeyFile(QFileInfo(options.keyFile).absoluteFilePath());
     }
 
     QList<ServerRecord> records;

@@ -15,6 +15,7 @@ namespace
 {
 
 const QString DataFolderSwitch = QStringLiteral("--data-folder");
+const QString KeySwitch = QStringLiteral("--key");
 
 bool asksForHelp(const QString& argument)
 {
@@ -59,13 +60,17 @@ QString dataFolder()
 QString helpText()
 {
     return QStringLiteral(
-               "Usage: vemo [--data-folder]\n"
+               "Usage: vemo [--data-folder] [--key FILE]\n"
                "Quillfern Remote Server Monitor: checks Linux servers over SSH with PuTTY's\n"
                "plink and shows their uptime, software RAID and nightly backup.\n"
                "\n"
                "  --data-folder  work in the data folder %1\n"
                "                 ($XDG_DATA_HOME/vemo, else ~/.local/share/vemo), made with\n"
                "                 mode 0700 if missing (the desktop launcher uses this)\n"
+               "  --key FILE     log in with the private key FILE (PuTTY's .ppk, without a\n"
+               "                 passphrase) where no SSH agent holds the key; kept in\n"
+               "                 vemo.conf in that folder for later starts (--key \"\" forgets\n"
+               "                 it); servers stored without a password log in by key only\n"
                "  -h, --help     show this help and exit\n"
                "  --version      show the version and exit\n"
                "Qt's own options (-platform, -style, -reverse...) are accepted too.\n"
@@ -92,16 +97,27 @@ std::optional<int> answerAtOnce(int argc, char* argv[])
     return std::nullopt;
 }
 
-std::optional<int> apply(const QStringList& arguments)
+std::optional<int> apply(const QStringList& arguments, std::optional<QString>* keySwitch)
 {
     bool useDataFolder = false;
-    for (const QString& argument : arguments) {
+    keySwitch->reset();
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
         if (argument == DataFolderSwitch) {
             useDataFolder = true;
             continue;
         }
-        const char* kind =
-            argument.startsWith(QLatin1Char('-')) ? "unknown switch" : "unexpected argument";
+        if (argument.startsWith(KeySwitch + QLatin1Char('='))) {
+            *keySwitch = argument.mid(KeySwitch.size() + 1);
+            continue;
+        }
+        if (argument == KeySwitch && i + 1 < arguments.size()) {
+            *keySwitch = arguments[++i];
+            continue;
+        }
+        const char* kind = argument == KeySwitch                   ? "switch without its file"
+                           : argument.startsWith(QLatin1Char('-')) ? "unknown switch"
+                                                                   : "unexpected argument";
         std::fprintf(stderr, "vemo: %s '%s'\nTry 'vemo --help' for the switches vemo knows.\n",
                      kind, qPrintable(argument));
         return 2;

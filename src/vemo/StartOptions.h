@@ -24,7 +24,8 @@ std::optional<int> answerAtOnce(int argc, char* argv[]);
 // Once Qt has taken out its own options (-platform, -style and the like):
 // refuses anything unknown (status 2), and with --data-folder makes that
 // folder (mode 0700) if needed and enters it (status 1 and a message box when
-// that fails). Nothing when the program goes on.
-std::optional<int> apply(const QStringList& arguments);
+// that fails). Nothing when the program goes on; keySwitch then holds the
+// value of --key FILE (or --key=FILE) when it was given.
+std::optional<int> apply(const QStringList& arguments, std::optional<QString>* keySwitch);
 
 } // namespace StartOptions

@@ -1,4 +1,5 @@
 #include "monitor/Main.h"
+#include "KeySetting.h"
 #include "StartOptions.h"
 #include "common/QtMessageBox.h"
 #include "common/ServerFileWait.h"
@@ -8,6 +9,7 @@
 #include "platform/QuitOnSignals.h"
 #include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
+#include "probe/Runner.h"
 #include "store/ServerFile.h"
 
 #include <QApplication>
@@ -23,7 +25,9 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(QStringLiteral(VEMO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral(VEMO_APP_ID));
     installQtMessageBoxes();
-    if (const std::optional<int> status = StartOptions::apply(QApplication::arguments().mid(1)))
+    std::optional<QString> keySwitch;
+    if (const std::optional<int> status =
+            StartOptions::apply(QApplication::arguments().mid(1), &keySwitch))
         return *status; // an unknown switch, or a data folder it cannot enter
     quitOnTerminationSignals();
     // A password file of a run that was killed must not wait for the next login.
@@ -35,6 +39,16 @@ int main(int argc, char* argv[])
         MessageBox::ask(refusal, title, MessageBox::Critical);
         return 1;
     }
+    const KeySetting::Choice key = KeySetting::choose(keySwitch);
+    if (!key.problem.isEmpty()) {
+        std::fprintf(stderr, "vemo: %s\n", qPrintable(key.problem));
+        MessageBox::ask(key.problem, title,
+                        key.refused ? MessageBox::Critical : MessageBox::Information);
+        if (key.refused || terminationRequested())
+            return key.refused ? 1 : 0;
+    }
+    Runner::instance().setKeyFile(key.keyFile);
+
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
     const StoreStatus status = openServerFileWaitingForLock(fileName, title);
     if (terminationRequested())

@@ -8,6 +8,7 @@
 #include "probe/Runner.h"
 #include "store/Servers.h"
 #include "support/FixtureServers.h"
+#include "support/OpenSshServer.h"
 #include "support/Processes.h"
 #include "support/SampleMdstat.h"
 #include "support/ServerRecords.h"
@@ -112,6 +113,7 @@ private slots:
     void runEndsWithinItsTime_data();
     void runEndsWithinItsTime();
     void failedRunReplacesTheTextfile();
+    void keyLogsInWithoutAnAgent();
 
 private:
     std::unique_ptr<FixtureServers> fixtures_;
@@ -179,7 +181,8 @@ void TestCheck::nagios_data()
                                 good.arg("DIRTY!!!") +
                                 "\nCRITICAL - backup.example: Online, uptime 1d,1h,57m, RAID "
                                 "Clean, backup Time Unknown\n"
-                                "CRITICAL - refused.example: !!!Offline!!! (Access denied)\n"
+                                "CRITICAL - refused.example: !!!Offline!!! (Access denied: "
+                                "password, no SSH agent or key file)\n"
                                 "CRITICAL - closed.example: !!!Offline!!! (Connection refused)\n"
                                 "CRITICAL - odd\"\\ name: !!!Offline!!! (the domain holds a path "
                                 "separator)\n"
@@ -226,7 +229,7 @@ void TestCheck::prometheusThroughPromtoolAndNodeExporter()
         R"(vemo_raid_state{domain="clean.example",state="clean"} 1)",
         R"(vemo_raid_state{domain="dirty.example",state="dirty"} 1)",
         R"(vemo_raid_state{domain="unverified.example",state="not_verified"} 1)",
-        R"(vemo_check_failure_info{domain="refused.example",reason="Access denied"} 1)",
+        R"(vemo_check_failure_info{domain="refused.example",reason="Access denied: password, no SSH agent or key file"} 1)",
         R"(vemo_check_failure_info{domain="closed.example",reason="Connection refused"} 1)",
     };
     const QStringList lines = QString::fromUtf8(exposition).split('\n');
@@ -305,7 +308,8 @@ void TestCheck::json()
         {"dirty.example", "CRITICAL", online, "DIRTY!!!|critical", goodBackup, ""},
         {"backup.example", "CRITICAL", online, clean, "Time Unknown |critical", ""},
         {"unverified.example", "WARNING", online, "Not Verified|warning", goodBackup, ""},
-        {"refused.example", "CRITICAL", offline, "|none", "|none", "Access denied"},
+        {"refused.example", "CRITICAL", offline, "|none", "|none",
+         "Access denied: password, no SSH agent or key file"},
         {"closed.example", "CRITICAL", offline, "|none", "|none", "Connection refused"},
         {OddDomain, "CRITICAL", offline, "|none", "|none", "the domain holds a path separator"},
     };
@@ -479,6 +483,7 @@ void TestCheck::commandLine_data()
                                          "--output FILE",
                                          "--timeout SECONDS",
                                          "--jobs N",
+                                         "--key FILE",
                                          "--help",
                                          "--version",
                                          "0  OK",
@@ -596,6 +601,32 @@ void TestCheck::failedRunReplacesTheTextfile()
         lines.filter(QRegularExpression("^vemo_check_last_run_timestamp_seconds "));
     QCOMPARE(stamp.size(), 1);
     QVERIFY(stamp[0].section(' ', 1).toDouble() >= before);
+}
+
+// A server that takes root's key only, run as a systemd timer would: no agent.
+void TestCheck::keyLogsInWithoutAnAgent()
+{
+    OpenSshServer sshd(fixtures_->puttyDir());
+    QVERIFY2(sshd.ok(), qPrintable(sshd.error()));
+    ServerRecord record;
+    record.domain = "key.example";
+    record.serverHost = "127.0.0.1";
+    record.sshPort = QString::number(sshd.port()); // no password stored
+    QVERIFY(addServers({record}, "Keys.mdb"));
+
+    Ran ran = runCheck({"--file", "Keys.mdb", "--key", sshd.keyFile()});
+    QVERIFY2(ran.out.startsWith("VEMO WARNING - key.example: Online, uptime 1d,1h,57m, RAID Not "
+                                "Verified"),
+             ran.out.constData());
+    ran = runCheck({"--file", "Keys.mdb"});
+    QCOMPARE(ran.exitCode, 2);
+    QVERIFY2(ran.out.contains("(Access denied: no SSH agent or key file, no password stored)"),
+             ran.out.constData());
+    ran = runCheck({"--file", "Keys.mdb", "--key", sshd.openSshKeyFile()});
+    QCOMPARE(ran.exitCode, 3);
+    QVERIFY2(ran.out.contains("is an OpenSSH key; plink reads PuTTY's keys. Convert it once with: "
+                              "puttygen"),
+             ran.out.constData());
 }
 
 QTEST_MAIN(TestCheck)

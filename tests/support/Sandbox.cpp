@@ -64,6 +64,9 @@ Sandbox::Sandbox()
     previousHome_ = takeEnv("HOME");
     previousPuttyDir_ = takeEnv("PUTTYDIR");
     previousPath_ = takeEnv("PATH");
+    // The clients must not reach the session's own agent: a test starts its own.
+    previousAgent_ = takeEnv("SSH_AUTH_SOCK");
+    qunsetenv("SSH_AUTH_SOCK");
     qputenv("HOME", QFile::encodeName(home()));
     qputenv("PUTTYDIR", QFile::encodeName(puttyDir()));
     previousDir_ = QDir::currentPath();
@@ -78,6 +81,7 @@ Sandbox::~Sandbox()
     restoreEnv("HOME", previousHome_);
     restoreEnv("PUTTYDIR", previousPuttyDir_);
     restoreEnv("PATH", previousPath_);
+    restoreEnv("SSH_AUTH_SOCK", previousAgent_);
 }
 
 void Sandbox::setPath(Path path)

@@ -1,7 +1,8 @@
 #pragma once
 
 // A private place for a test: a temporary HOME, PUTTYDIR and working folder
-// (made current), and a folder of stand-in clients that can be put on PATH.
+// (made current), no SSH agent, and a folder of stand-in clients that can be
+// put on PATH.
 // The destructor restores the environment and the current folder.
 
 #include <QByteArray>
@@ -57,6 +58,6 @@ private:
 
     QTemporaryDir home_, puttyDir_, workDir_, bin_, records_;
     QString previousDir_;
-    std::optional<QByteArray> previousHome_, previousPuttyDir_, previousPath_;
+    std::optional<QByteArray> previousHome_, previousPuttyDir_, previousPath_, previousAgent_;
     QString error_;
 };

@@ -1,3 +1,4 @@
+#include "KeySetting.h"
 #include "monitor/MonitorIcon.h"
 #include "support/Processes.h"
 
@@ -62,6 +63,7 @@ private slots:
     void launcherWorksInDataFolder_data();
     void launcherWorksInDataFolder();
     void unusableDataFolderIsReported();
+    void keySettingOutlivesTheStart();
     void windowIconHasEveryInstalledSize();
 };
 
@@ -85,6 +87,10 @@ void TestStartOptions::switchesAnswer_data()
     QTest::newRow("Qt's option stays Qt's")
         << QStringList{"-platform", "offscreen", "-reverse", "--data-folder", "-x"} << "" << 2
         << QStringList{} << unknown.arg("-x");
+    QTest::newRow("--key without its file")
+        << QStringList{"--key"} << "offscreen" << 2 << QStringList{}
+        << "vemo: switch without its file '--key'\nTry 'vemo --help' for the switches vemo "
+           "knows.\n";
     QTest::newRow("argument") << QStringList{"Servers.mdb"} << "offscreen" << 2 << QStringList{}
                               << "vemo: unexpected argument 'Servers.mdb'\n"
                                  "Try 'vemo --help' for the switches vemo knows.\n";
@@ -194,6 +200,41 @@ void TestStartOptions::unusableDataFolderIsReported()
     QCOMPARE(entriesUnder(run.work.path()), QStringList());
     QCOMPARE(entriesUnder(run.home.path()), QStringList());
     QCOMPARE(entriesUnder(elsewhere.path()), QStringList{"file"});
+}
+
+// --key keeps the key in the working folder for the launcher's later starts.
+void TestStartOptions::keySettingOutlivesTheStart()
+{
+    QTemporaryDir work;
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    const auto write = [](const char* name, const QByteArray& encryption) {
+        QFile key(name);
+        return key.open(QIODevice::WriteOnly) &&
+               key.write("PuTTY-User-Key-File-3: ssh-ed25519\nEncryption: " + encryption + "\n") >
+                   0;
+    };
+    QVERIFY(write("root.ppk", "none") && write("locked.ppk", "aes256-cbc"));
+    const QString root = work.filePath("root.ppk");
+
+    KeySetting::Choice chosen = KeySetting::choose(QString("root.ppk"));
+    QCOMPARE(chosen.keyFile, root);
+    QCOMPARE(chosen.problem, QString());
+    QCOMPARE(KeySetting::choose(std::nullopt).keyFile, root);
+    chosen = KeySetting::choose(QString("locked.ppk"));
+    QVERIFY(chosen.refused && chosen.problem.contains("passphrase"));
+    QCOMPARE(KeySetting::choose(std::nullopt).keyFile, root); // the kept key stays
+    QVERIFY(QFile::remove(root));
+    chosen = KeySetting::choose(std::nullopt);
+    QVERIFY(!chosen.refused && chosen.keyFile.isEmpty());
+    QVERIFY2(chosen.problem.contains("does not exist") &&
+                 chosen.problem.contains("goes on without it"),
+             qPrintable(chosen.problem));
+    chosen = KeySetting::choose(QString()); // --key "" forgets it
+    QVERIFY(chosen.keyFile.isEmpty() && chosen.problem.isEmpty());
+    chosen = KeySetting::choose(std::nullopt);
+    QVERIFY(chosen.keyFile.isEmpty() && chosen.problem.isEmpty());
+    QVERIFY(QDir::setCurrent(previous));
 }
 
 void TestStartOptions::windowIconHasEveryInstalledSize()

@@ -1,5 +1,7 @@
 #include "probe/ClientReason.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace
@@ -15,10 +17,38 @@ QString shortened(QString text)
     return text;
 }
 
+// The ways tried, then those there were not: "Access denied: key from the
+// agent, key file id.ppk, no password stored".
+QString accessDenied(const QString& err, const LoginWays& ways)
+{
+    QStringList parts;
+    if (ways.agent)
+        parts << QStringLiteral("key from the agent");
+    if (!ways.keyFile.isEmpty()) {
+        QString key = QStringLiteral("key file ") + QFileInfo(ways.keyFile).fileName();
+        // plink: Unable to use key file "x.ppk" (unable to open file)
+        static const QRegularExpression unusable(
+            QStringLiteral(R"(Unable to use key file "[^\n]*?" \(([^\n]*)\))"));
+        if (const auto match = unusable.match(err); match.hasMatch())
+            key += QStringLiteral(" unusable: ") + match.captured(1);
+        else if (err.contains(QLatin1String("Passphrase for key")))
+            key += QStringLiteral(" needs its passphrase");
+        parts << key;
+    }
+    if (ways.password)
+        parts << QStringLiteral("password");
+    // Then what there was not.
+    if (!ways.agent && ways.keyFile.isEmpty())
+        parts << QStringLiteral("no SSH agent or key file");
+    if (!ways.password)
+        parts << QStringLiteral("no password stored");
+    return QStringLiteral("Access denied: ") + shortened(parts.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 QString clientFailureReason(const QString& program, const QByteArray& standardError, int exitCode,
-                            bool crashed)
+                            bool crashed, const LoginWays& ways)
 {
     const QString err = QString::fromUtf8(standardError);
     const auto has = [&err](const char* text) {
@@ -26,8 +56,10 @@ QString clientFailureReason(const QString& program, const QByteArray& standardEr
     };
     if (has("Connection refused"))
         return QStringLiteral("Connection refused");
-    if (has("Access denied") || has("password was not accepted"))
-        return QStringLiteral("Access denied");
+    // Without a password handed over, plink asks for one once the keys were
+    // refused, reads the end of its empty input and gives up.
+    if (has("Access denied") || has("password was not accepted") || has("'s password:"))
+        return accessDenied(err, ways);
     if (has("host key is not cached"))
         return QStringLiteral("host key not yet trusted");
     if (has("POTENTIAL SECURITY BREACH") || has("host key does not match"))

@@ -3,9 +3,17 @@
 #include <QByteArray>
 #include <QString>
 
+// The ways a client was given to log in, named in the reason of a refused login.
+struct LoginWays {
+    bool agent = false;    // an SSH agent was there to ask (SSH_AUTH_SOCK)
+    QString keyFile;       // the key file after -i; empty: none
+    bool password = false; // a password was handed over
+};
+
 // A short reason for a failed client run, read from what the client wrote on
-// standard error ("Connection refused", "Access denied", "host key not yet
-// trusted", ...). Empty when a client that exited normally with status 0
-// said nothing that marks a failure.
+// standard error ("Connection refused", "Access denied: ...", "host key not
+// yet trusted", ...). A refused login names the ways tried ("Access denied:
+// key from the agent, no password stored"). Empty when a client that exited
+// normally with status 0 said nothing that marks a failure.
 QString clientFailureReason(const QString& program, const QByteArray& standardError, int exitCode,
-                            bool crashed);
+                            bool crashed, const LoginWays& ways = {});

@@ -11,7 +11,11 @@ const QString RaidTempFileName = QStringLiteral("~karu2.tmp");
 
 QStringList CommandLine::arguments(const QString& passwordFile) const
 {
-    QStringList args{QStringLiteral("-P"), port, QStringLiteral("-pwfile"), passwordFile};
+    QStringList args{QStringLiteral("-P"), port};
+    if (!keyFile.isEmpty())
+        args << QStringLiteral("-i") << keyFile;
+    if (!passwordFile.isEmpty())
+        args << QStringLiteral("-pwfile") << passwordFile;
     if (noAntispoof)
         args << QStringLiteral("-no-antispoof");
     args << QStringLiteral("root@") + host;

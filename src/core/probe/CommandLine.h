@@ -13,7 +13,9 @@ enum class WindowStyle { Hidden = 0, Normal = 1 };
 struct CommandLine {
     QString program;       // "plink" or "putty", found on PATH
     QString port;          // after -P
-    QString password;      // handed over in a private file, never as an argument
+    QString password;      // handed over in a private file, never as an argument;
+                           // empty: none at all, the client logs in by key
+    QString keyFile;       // after -i: a private key of PuTTY's (.ppk); empty: none
     QString host;          // after "root@"
     QString remoteCommand; // one argument; empty for the interactive login
     QString outputFile;    // standard output goes here (working directory); empty: nowhere
@@ -27,8 +29,9 @@ struct CommandLine {
     // empty when it may. The runner refuses a line that has one.
     QString problem;
 
-    // The client's argument list, the password given as the file passwordFile:
-    // -P port -pwfile passwordFile [-no-antispoof] root@host [remoteCommand]
+    // The client's argument list, the password given as the file passwordFile
+    // (none when that is empty):
+    // -P port [-i keyFile] [-pwfile passwordFile] [-no-antispoof] root@host [remoteCommand]
     QStringList arguments(const QString& passwordFile) const;
 };
 

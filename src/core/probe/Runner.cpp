@@ -58,8 +58,14 @@ void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
         if (::dup2(outputFd, STDOUT_FILENO) < 0 || ::setrlimit(RLIMIT_FSIZE, &fileSize) != 0)
             ::_exit(127);
     }
-    if (::fcntl(passwordFd, F_SETFD, 0) != 0)
+    if (passwordFd >= 0 && ::fcntl(passwordFd, F_SETFD, 0) != 0)
         ::_exit(127);
+}
+
+// What a client has to log in with: the agent it inherits, a key file, a password.
+LoginWays loginWays(const CommandLine& line)
+{
+    return {!qEnvironmentVariableIsEmpty("SSH_AUTH_SOCK"), line.keyFile, !line.password.isEmpty()};
 }
 
 // vemo-verify: beside the program, in its libexec folder, or on PATH.
@@ -90,6 +96,7 @@ struct Runner::Run {
     std::chrono::milliseconds deadline{0}; // as it was when the client started
     QMetaObject::Connection contextGone;
     QByteArray standardError;
+    LoginWays ways; // named when the login is refused
     bool captureOutput = false;
     QByteArray output; // standard output kept in memory (OutputTo::Memory)
     bool timedOut = false;
@@ -102,6 +109,7 @@ struct Runner::Private {
     std::chrono::milliseconds deadline = DefaultDeadline;
     std::chrono::milliseconds detachedGrace = DetachedPasswordGrace;
     PasswordFiles passwords;
+    QString keyFile;                        // given to every client that names none
     std::vector<std::unique_ptr<Run>> runs; // the waited clients not ended yet
     bool quitHooked = false;
 };
@@ -211,7 +219,7 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
                         std::function<void(const RunResult&)> done, OutputTo output)
 {
     // Output kept in memory touches no file: not the line's, nor one of that name.
-    CommandLine line = givenLine;
+    CommandLine line = withKeyFile(givenLine);
     if (output == OutputTo::Memory)
         line.outputFile.clear();
     const auto refuse = [&](const QString& reason) {
@@ -240,7 +248,9 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
         line.outputFile.isEmpty() ? CreatedOutput{} : createOutputFile(line.outputFile);
     if (!created.problem.isEmpty())
         return refuse(created.problem);
-    const PasswordPipe password = writePasswordPipe(line.password);
+    // No password, no pipe: the client logs in with the agent or the key file.
+    const PasswordPipe password =
+        line.password.isEmpty() ? PasswordPipe{} : writePasswordPipe(line.password);
     if (!password.problem.isEmpty()) {
         ::close(created.fd);
         return refuse(password.problem);
@@ -252,11 +262,13 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     run->done = std::move(done);
     run->programName = line.program;
     run->outputFile = line.outputFile;
+    run->ways = loginWays(line);
     run->process = new QProcess(this);
 
     QProcess* process = run->process;
     process->setProgram(executable);
-    process->setArguments(line.arguments(inheritedFilePath(password.readFd)));
+    process->setArguments(
+        line.arguments(password.readFd < 0 ? QString() : inheritedFilePath(password.readFd)));
     process->setStandardInputFile(QProcess::nullDevice());
     run->captureOutput = output == OutputTo::Memory;
     if (!run->captureOutput)
@@ -305,7 +317,8 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     // The child has its own copies now (or never started): ours go.
     if (created.fd >= 0)
         ::close(created.fd);
-    ::close(password.readFd);
+    if (password.readFd >= 0)
+        ::close(password.readFd);
 }
 
 void Runner::endRun(Run* run)
@@ -352,7 +365,7 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
         result.reason = StoppedReason;
     else
         result.reason =
-            clientFailureReason(run->programName, run->standardError, exitCode, crashed);
+            clientFailureReason(run->programName, run->standardError, exitCode, crashed, run->ways);
     complete(run, result);
 }
 
@@ -376,8 +389,9 @@ void Runner::complete(Run* run, const RunResult& result)
              run->outputFile);
 }
 
-bool Runner::startDetached(const CommandLine& line, QString* reason)
+bool Runner::startDetached(const CommandLine& givenLine, QString* reason)
 {
+    const CommandLine line = withKeyFile(givenLine);
     const auto fail = [reason](const QString& why) {
         if (reason)
             *reason = why;
@@ -419,7 +433,8 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
     }
 
     hookApplicationQuit();
-    const PasswordFiles::Written password = d->passwords.write(line.password);
+    const PasswordFiles::Written password =
+        line.password.isEmpty() ? PasswordFiles::Written{} : d->passwords.write(line.password);
     if (!password.problem.isEmpty())
         return fail(password.problem);
 
@@ -431,14 +446,16 @@ bool Runner::startDetached(const CommandLine& line, QString* reason)
     process.setStandardOutputFile(line.outputFile.isEmpty() ? QProcess::nullDevice()
                                                             : line.outputFile);
     if (!process.startDetached()) {
-        d->passwords.remove(password.path);
+        if (!password.path.isEmpty())
+            d->passwords.remove(password.path);
         return fail(QStringLiteral("%1 could not be started: %2")
                         .arg(QFileInfo(program).fileName(), process.errorString()));
     }
     // The client reads the file while it starts; it goes after a grace period,
     // or with the program if that ends first.
     const QString file = password.path;
-    QTimer::singleShot(d->detachedGrace, this, [this, file] { d->passwords.remove(file); });
+    if (!file.isEmpty())
+        QTimer::singleShot(d->detachedGrace, this, [this, file] { d->passwords.remove(file); });
     return true;
 }
 
@@ -461,6 +478,24 @@ void Runner::setDeadline(std::chrono::milliseconds deadline)
 std::chrono::milliseconds Runner::deadline() const
 {
     return d->deadline;
+}
+
+void Runner::setKeyFile(const QString& keyFile)
+{
+    d->keyFile = keyFile;
+}
+
+QString Runner::keyFile() const
+{
+    return d->keyFile;
+}
+
+CommandLine Runner::withKeyFile(const CommandLine& line) const
+{
+    CommandLine keyed = line;
+    if (keyed.keyFile.isEmpty())
+        keyed.keyFile = d->keyFile;
+    return keyed;
 }
 
 void Runner::setDetachedPasswordGrace(std::chrono::milliseconds grace)

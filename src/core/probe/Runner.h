@@ -66,6 +66,11 @@ public:
     // text, ignoring case. Processes this program did not start are never touched.
     void TerminateProcesses(const QString& text);
 
+    // The private key (PuTTY's .ppk) that every client is given with -i unless
+    // its line names one; empty: none, the clients use the agent or a password.
+    void setKeyFile(const QString& keyFile);
+    QString keyFile() const;
+
     void setDeadline(std::chrono::milliseconds deadline);
     std::chrono::milliseconds deadline() const;
     int runningCount() const;
@@ -86,6 +91,7 @@ private:
     ~Runner() override;
     struct Private;
     struct Run;
+    CommandLine withKeyFile(const CommandLine& line) const;
     void post(QObject* context, std::function<void(const RunResult&)> done, const RunResult& result,
               const QString& abandonedOutput);
     void removeUnreadOutput(const QString& outputFile);

@@ -24,8 +24,6 @@ QString passwordFromCodePage(const QByteArray& codes)
 
 std::optional<QString> passwordEntryProblem(const QString& plain)
 {
-    if (plain.isEmpty())
-        return QStringLiteral("The password must not be empty.");
     if (plain.size() > MaxPasswordLength)
         return QStringLiteral("The password must not be longer than %1 characters.")
             .arg(MaxPasswordLength);

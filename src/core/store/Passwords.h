@@ -23,7 +23,8 @@ QByteArray ScramblePassword(const QByteArray& text);
 QByteArray passwordToCodePage(const QString& plain);
 QString passwordFromCodePage(const QByteArray& codes);
 
-// Why a typed password cannot be stored, or nothing when it can.
+// Why a typed password cannot be stored, or nothing when it can. An empty one
+// can: that server logs in by key only.
 std::optional<QString> passwordEntryProblem(const QString& plain);
 
 // The connection parameters of a record, derived just before a client starts.

@@ -93,12 +93,15 @@ AddServer::AddServer(QLabel* selected, QWidget* parent) : QDialog(parent), selec
     const QFont starFont = sansFont(24);
     const QString star = QStringLiteral("*");
     label("Label5", star, starFont, twipsRect(this, 8280, 360, 0, 0), Qt::AlignLeft | Qt::AlignTop);
-    label("Label6", star, starFont, twipsRect(this, 5880, 2160, 0, 0),
-          Qt::AlignLeft | Qt::AlignTop);
+    // No star beside the password: a server may have none and log in by key.
     label("Label7", star, starFont, twipsRect(this, 6240, 4080, 0, 0),
           Qt::AlignLeft | Qt::AlignTop);
     label("Label8", QStringLiteral("- Required Field"), sansFont(12, true),
           twipsRect(this, 6480, 4080, 0, 0), Qt::AlignLeft | Qt::AlignTop);
+    // Between the password box and the frame below it.
+    KeyLoginHint = label(
+        "KeyLoginHint", QStringLiteral("Empty: logs in with the SSH agent or key file"),
+        sansFont(8), twipsRect(this, 2640, 2580, 3660, 180), Qt::AlignLeft | Qt::AlignVCenter);
 
     const QFont buttonFont = sansFont(8.25, true);
     const auto button = [&](const char* name, const QString& text, int top) {
@@ -181,7 +184,9 @@ void AddServer::showRecord(const ServerRecord& record)
 
 void AddServer::CheckRequiredFields()
 {
-    AddBut->setEnabled(!DomainBox->text().trimmed().isEmpty() && !PasswordBox->text().isEmpty());
+    // No password is a choice: that server logs in by key, as the hint says.
+    AddBut->setEnabled(!DomainBox->text().trimmed().isEmpty());
+    KeyLoginHint->setVisible(PasswordBox->text().isEmpty());
 }
 
 bool AddServer::entryAccepted()

@@ -50,6 +50,7 @@ private:
     QLineEdit* ServerHostBox;
     QLineEdit* SSHPortBox;
     QLineEdit* PasswordBox;
+    QLabel* KeyLoginHint; // shown while the password box is empty
     QPushButton* AddBut;
     QPushButton* CancelBut;
     QGroupBox* Frame1;

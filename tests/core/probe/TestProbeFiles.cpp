@@ -37,6 +37,7 @@ private slots:
 
     void commandLines_data();
     void commandLines();
+    void keyLoginArguments();
     void probeCommandText();
     void hostileValuesStayWhole_data();
     void hostileValuesStayWhole();
@@ -123,6 +124,19 @@ void TestProbeFiles::commandLines()
     // The password is handed over in its file only.
     for (const QString& argument : line.arguments(PasswordFile))
         QVERIFY2(!argument.contains("s3cret"), qPrintable(argument));
+}
+
+void TestProbeFiles::keyLoginArguments()
+{
+    CommandLine line = ServerCheckLine("22", "", "h", "d");
+    line.keyFile = "/keys/root.ppk";
+    // No password: no -pwfile at all, so plink tries the agent and the key only.
+    QCOMPARE(line.arguments({}),
+             (QStringList{"-P", "22", "-i", "/keys/root.ppk", "root@h", ProbeCommand}));
+    line.password = "pw";
+    QCOMPARE(line.arguments(PasswordFile),
+             (QStringList{"-P", "22", "-i", "/keys/root.ppk", "-pwfile", PasswordFile, "root@h",
+                          ProbeCommand}));
 }
 
 void TestProbeFiles::probeCommandText()
@@ -381,35 +395,61 @@ void TestProbeFiles::failureReasons_data()
     QTest::addColumn<QByteArray>("standardError");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<bool>("crashed");
+    QTest::addColumn<LoginWays>("ways");
     QTest::addColumn<QString>("reason");
 
     // What plink 0.78 writes in each case.
+    const LoginWays password{false, {}, true};
+    const QByteArray wrongPassword("Access denied\nFATAL ERROR: Configured password was not "
+                                   "accepted\n");
+    // Without -pwfile, once the keys are refused: a prompt that reads the empty input.
+    const QByteArray prompted("root@127.0.0.1's password: ");
     QTest::newRow("refused connection")
-        << QByteArray("FATAL ERROR: Network error: Connection refused\n") << 1 << false
+        << QByteArray("FATAL ERROR: Network error: Connection refused\n") << 1 << false << password
         << "Connection refused";
-    QTest::newRow("wrong password")
-        << QByteArray("Access denied\nFATAL ERROR: Configured password was not accepted\n") << 1
-        << false << "Access denied";
+    QTest::newRow("wrong password") << wrongPassword << 1 << false << password
+                                    << "Access denied: password, no SSH agent or key file";
+    QTest::newRow("agent and password refused")
+        << wrongPassword << 1 << false << LoginWays{true, {}, true}
+        << "Access denied: key from the agent, password";
+    QTest::newRow("agent key refused, no password")
+        << prompted << 0 << false << LoginWays{true, {}, false}
+        << "Access denied: key from the agent, no password stored";
+    QTest::newRow("key file refused") << QByteArray("Server refused our key\n") + prompted << 0
+                                      << false << LoginWays{false, "/keys/root.ppk", false}
+                                      << "Access denied: key file root.ppk, no password stored";
+    QTest::newRow("key file unusable")
+        << QByteArray("Unable to use key file \"/keys/id\" (OpenSSH SSH-2 private key (new "
+                      "format))\n") +
+               prompted
+        << 0 << false << LoginWays{false, "/keys/id", false}
+        << "Access denied: key file id unusable: OpenSSH SSH-2 private key (new format), no "
+           "password stored";
+    QTest::newRow("nothing to log in with")
+        << prompted << 0 << false << LoginWays{}
+        << "Access denied: no SSH agent or key file, no password stored";
     QTest::newRow("unknown host key")
         << QByteArray("The host key is not cached for this server:\n  127.0.0.1 (port 2222)\n"
                       "Store key in cache? (y/n, Return cancels connection, i for more info) "
                       "Connection abandoned.\n")
-        << 0 << false << "host key not yet trusted";
+        << 0 << false << password << "host key not yet trusted";
     QTest::newRow("changed host key")
         << QByteArray("WARNING - POTENTIAL SECURITY BREACH!\nThe host key does not match the one "
                       "PuTTY has cached for this server.\nConnection abandoned.\n")
-        << 0 << false << "host key differs from the trusted one";
+        << 0 << false << password << "host key differs from the trusted one";
     QTest::newRow("other fatal error")
         << QByteArray("FATAL ERROR: Remote side unexpectedly closed network connection\n") << 1
-        << false << "Remote side unexpectedly closed network connection";
+        << false << password << "Remote side unexpectedly closed network connection";
     QTest::newRow("remote command failed")
-        << QByteArray("cat: /proc/mdstat: No such file or directory\n") << 1 << false
+        << QByteArray("cat: /proc/mdstat: No such file or directory\n") << 1 << false << password
         << "cat: /proc/mdstat: No such file or directory";
-    QTest::newRow("silent failure") << QByteArray() << 2 << false << "plink exited with code 2";
-    QTest::newRow("crash") << QByteArray() << 0 << true << "plink ended abnormally";
-    QTest::newRow("success") << QByteArray() << 0 << false << "";
+    QTest::newRow("silent failure")
+        << QByteArray() << 2 << false << password << "plink exited with code 2";
+    QTest::newRow("crash") << QByteArray() << 0 << true << password << "plink ended abnormally";
+    QTest::newRow("success") << QByteArray() << 0 << false << password << "";
     QTest::newRow("success with remote chatter")
-        << QByteArray("cat: /root/backupreport: No such file or directory\n") << 0 << false << "";
+        << QByteArray("cat: /root/backupreport: No such file or directory\n") << 0 << false
+        << password << "";
 }
 
 void TestProbeFiles::failureReasons()
@@ -417,8 +457,9 @@ void TestProbeFiles::failureReasons()
     QFETCH(QByteArray, standardError);
     QFETCH(int, exitCode);
     QFETCH(bool, crashed);
+    QFETCH(LoginWays, ways);
     QFETCH(QString, reason);
-    QCOMPARE(clientFailureReason("plink", standardError, exitCode, crashed), reason);
+    QCOMPARE(clientFailureReason("plink", standardError, exitCode, crashed, ways), reason);
 }
 
 QTEST_GUILESS_MAIN(TestProbeFiles)

@@ -90,6 +90,7 @@ private slots:
     void readOnlyFolderNamesTheCause();
     void callerGoneEndsItsClient();
     void detachedStarts();
+    void keyFileReachesEveryClient();
     void terminalKeepsTheHostKeyFolder();
     void verificationTerminalHoldsOnlyOnFailure_data();
     void verificationTerminalHoldsOnlyOnFailure();
@@ -136,6 +137,7 @@ void TestRunner::init()
 
 void TestRunner::cleanup()
 {
+    Runner::instance().setKeyFile({});
     context_.reset(); // the tests' caller goes, as a local one would at the end of the test
     // Whatever the outcome, no output file stays behind and no client runs on.
     QCOMPARE(karuFiles(), QStringList());
@@ -210,8 +212,8 @@ void TestRunner::failedRunsLeaveAnEmptyFile_data()
     QTest::addColumn<bool>("trusted");
     QTest::addColumn<bool>("closed");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("refused login")
-        << int(FixtureMode::RefuseLogin) << true << false << "Access denied";
+    QTest::newRow("refused login") << int(FixtureMode::RefuseLogin) << true << false
+                                   << "Access denied: password, no SSH agent or key file";
     QTest::newRow("untrusted host key")
         << int(FixtureMode::Normal) << false << false << "host key not yet trusted";
     QTest::newRow("closed port") << int(FixtureMode::Normal) << true << true
@@ -595,6 +597,37 @@ void TestRunner::detachedStarts()
     QCOMPARE(added.size(), 1);
     QVERIFY(QTest::qWaitFor([&] { return !passwordFiles().contains(added[0]); }, 10000));
     QVERIFY(box.waitForCalls("putty", 2));
+}
+
+// The key file goes to the login, the verification terminal and the waited
+// clients alike; with no password stored, no password file is made.
+void TestRunner::keyFileReachesEveryClient()
+{
+    Sandbox& box = servers_->sandbox();
+    for (const char* name : {"putty", "plink", "x-terminal-emulator"})
+        QVERIFY(box.addRecorder(name));
+    box.setPath(Sandbox::Path::StandInsOnly);
+    Runner::instance().setKeyFile("/keys/root.ppk");
+    const QStringList keyed{"-P", "22", "-i", "/keys/root.ppk", "root@h"};
+    const QStringList before = passwordFiles();
+
+    QVERIFY(Runner::instance().startDetached(InteractiveLoginLine("22", "", "h")));
+    QVERIFY(box.waitForCalls("putty"));
+    QCOMPARE(box.calls("putty")[0].args, keyed);
+    QVERIFY(Runner::instance().startDetached(VerificationLine("22", "", "h", "h.example")));
+    QVERIFY(box.waitForCalls("x-terminal-emulator"));
+    const QStringList verification{
+        "-P", "22", "-i", "/keys/root.ppk", "-no-antispoof", "root@h", VerificationCommand};
+    const QStringList inTerminal = box.calls("x-terminal-emulator")[0].args;
+    QCOMPARE(inTerminal.mid(inTerminal.size() - verification.size()), verification);
+    QVERIFY(!inTerminal.contains("-pwfile"));
+    QCOMPARE(passwordFilesSince(before), QStringList());
+
+    auto raid = run(RaidRecheckLine("22", "", "h"));
+    QCOMPARE(ended(raid), QStringLiteral("started"));
+    QCOMPARE(box.calls("plink").value(0).args, keyed + QStringList{RaidCommand});
+    QVERIFY(!box.calls("plink").value(0).password.has_value());
+    QVERIFY(!readOutputFile(RaidTempFileName).hasText);
 }
 
 void TestRunner::terminalKeepsTheHostKeyFolder()

@@ -183,18 +183,17 @@ void TestAddServer::saveButtonFollowsRequiredFields()
     QPushButton* save = open.button("AddBut");
     QLineEdit* domain = open.box("DomainBox");
     QLineEdit* password = open.box("PasswordBox");
+    const auto* hint = open.dialog->findChild<QLabel*>("KeyLoginHint");
+    QVERIFY(hint);
     QVERIFY(!save->isEnabled());
+    QVERIFY(hint->isVisible());
     QTest::keyClicks(domain, QStringLiteral("a.org"));
-    QVERIFY(!save->isEnabled());
-    QTest::keyClicks(open.box("ServerHostBox"), QStringLiteral("h"));
-    QTest::keyClicks(open.box("SSHPortBox"), QStringLiteral("22"));
-    QVERIFY(!save->isEnabled()); // host and port do not count
+    QVERIFY(save->isEnabled()); // no password: the server logs in by key
     QTest::keyClicks(password, QStringLiteral("p"));
     QVERIFY(save->isEnabled());
+    QVERIFY(!hint->isVisible());
     QTest::keyClick(password, Qt::Key_Backspace);
-    QVERIFY(!save->isEnabled());
-    password->setText(QStringLiteral(" ")); // a blank password is a password
-    QVERIFY(save->isEnabled());
+    QVERIFY(hint->isVisible());
     domain->setText(QStringLiteral("   ")); // set by code: the check runs too
     QVERIFY(!save->isEnabled());
     domain->setText(QStringLiteral(" b "));
@@ -452,6 +451,9 @@ void TestAddServer::verificationUsesResolvedParameters_data()
     QTest::newRow("host, port, shorthand")
         << QStringLiteral("127.0.0.2") << QStringLiteral("2022") << QStringLiteral("#x#y")
         << QStringLiteral("root@127.0.0.2") << QStringLiteral("2022") << shorthand;
+    QTest::newRow("no password: key only")
+        << QString() << QString() << QString() << QStringLiteral("root@127.0.0.1")
+        << QStringLiteral("22") << QString();
 }
 
 void TestAddServer::verificationUsesResolvedParameters()
@@ -467,11 +469,15 @@ void TestAddServer::verificationUsesResolvedParameters()
     typeEntries(*open.dialog, "127.0.0.1", host, port, password);
     QVERIFY(open.saveCloses());
     QCOMPARE(workspace_->stored()->last().sshPort, port); // stored empty, used as 22
+    QCOMPARE(workspace_->stored()->last().serverPassword.isEmpty(), password.isEmpty());
     QVERIFY(workspace_->waitForPlink());
     const QStringList args = workspace_->plinkArguments();
     QCOMPARE(args.value(1), usedPort);
-    QCOMPARE(args.value(5), target);
-    QCOMPARE(workspace_->plinkPasswordFile(), usedPassword.toUtf8() + '\n');
+    QVERIFY2(args.contains(target), qPrintable(args.join(' ')));
+    // No password stored: none handed over, so plink logs in by key.
+    QCOMPARE(args.contains("-pwfile"), !usedPassword.isEmpty());
+    if (!usedPassword.isEmpty())
+        QCOMPARE(workspace_->plinkPasswordFile(), usedPassword.toUtf8() + '\n');
 }
 
 void TestAddServer::missingTerminalIsReported()

@@ -172,7 +172,8 @@ void TestCheckCycle::threeServersOneRefusing()
                                                    {"Time Unknown ", Red, White}}));
     QCOMPARE(kit::verdicts(*main, 3), (QList<Cell>{{"!!!Offline!!!", Red, White}, {}, {}, {}}));
     QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), QString());
-    QCOMPARE(kit::cell(*main, 3, kit::Status)->toolTip(), QStringLiteral("Access denied"));
+    QCOMPARE(kit::cell(*main, 3, kit::Status)->toolTip(),
+             QStringLiteral("Access denied: password, no SSH agent or key file"));
 
     QCOMPARE(leftoverTempFiles(), QStringList());
     QCOMPARE(endCalls, 0);
