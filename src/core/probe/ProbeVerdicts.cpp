@@ -143,6 +143,11 @@ ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
     return v;
 }
 
+QString probeRaidText(const QString& output)
+{
+    return cutProbeOutput(output).mdstat;
+}
+
 ProbeNumbers probeNumbers(const QString& output)
 {
     const Pieces pieces = cutProbeOutput(output);

@@ -35,6 +35,9 @@ struct ProbeVerdicts {
 // into the four cells of the server's row.
 ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus);
 
+// The RAID text of a check's output: /proc/mdstat as the server answered it.
+QString probeRaidText(const QString& output);
+
 // The RAID cell for a RAID text read from a server and the accepted one:
 // "Clean" (ok) when they are the same, else "DIRTY!!!" (critical).
 CellVerdict raidComparison(const QString& read, const QString& accepted);

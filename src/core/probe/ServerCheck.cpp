@@ -28,5 +28,6 @@ CheckVerdict checkVerdict(const OutputRead& output, const RunResult& result,
     CheckVerdict verdict;
     verdict.online = true;
     verdict.cells = parseProbeOutput(output.text, raidStatus);
+    verdict.raidText = probeRaidText(output.text);
     return verdict;
 }

@@ -16,6 +16,7 @@ struct CheckVerdict {
     bool online = false;
     QString reason;      // why the server is offline; empty when it answered
     ProbeVerdicts cells; // when offline, only the status cell is set
+    QString raidText;    // /proc/mdstat as read; empty when offline
 };
 
 // Why a server is offline when its client ended without output and said nothing.

@@ -6,6 +6,7 @@
 #include "monitor/MonitorAlerts.h"
 #include "monitor/ServersGrid.h"
 #include "probe/CommandLine.h"
+#include "probe/Mdstat.h"
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
 #include "probe/ServerCheck.h"
@@ -116,6 +117,9 @@ void CheckServerFrm::giveVerdicts(const CheckVerdict& verdict)
     main_.showCell(row_, UptimeCol, cells.uptime);
     main_.showCell(row_, BackupCol, cells.backup);
     main_.showCell(row_, RaidCol, cells.raid);
+    // The cell compares with the accepted text; its hint says what the arrays are in.
+    main_.grid().setCellToolTip(row_, RaidCol,
+                                mdSummary(parseMdstat(verdict.raidText)).join(QLatin1Char('\n')));
     finish();
 }
 

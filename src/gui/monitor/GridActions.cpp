@@ -9,6 +9,7 @@
 #include "monitor/ServersGrid.h"
 #include "platform/MessageBox.h"
 #include "probe/CommandLine.h"
+#include "probe/Mdstat.h"
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
 #include "store/Passwords.h"
@@ -98,9 +99,21 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
         return;
     }
     const QString reference = servers_.RAID_Status();
-    const int answer = text == reference ? MessageBox::ask(text, domain, MessageBox::Information)
-                                         : MessageBox::ask(text, domain, MessageBox::Question,
-                                                           raidDifference(reference, text));
+    // What the arrays are in, above how the text differs: the administrator
+    // accepts a reference knowing what it holds.
+    const Mdstat md = parseMdstat(text);
+    const QString summary = mdSummary(md).join(QLatin1Char('\n'));
+    int answer =
+        text == reference
+            ? MessageBox::ask(text, domain, MessageBox::Information)
+            : MessageBox::ask(text, domain, MessageBox::Question,
+                              summary + QStringLiteral("\n\n") + raidDifference(reference, text));
+    if (answer == MessageBox::Yes && mdLevel(md) == Level::Critical)
+        answer = MessageBox::ask(
+            QStringLiteral("This RAID state is degraded:\n%1\n\nAccept it as the reference all "
+                           "the same? The RAID cell then reads Clean while it stays so.")
+                .arg(summary),
+            domain, MessageBox::Question);
 
     // The box let other events run: the view may have moved again.
     QString stored = reference;
@@ -133,8 +146,10 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
 
     // The grid may have been rebuilt meanwhile: write only to this server's row.
     const int target = rowOfDomain(row, domain);
-    if (target > 0)
+    if (target > 0) {
         showCell(target, RaidCol, raidComparison(text, stored));
+        grid_->setCellToolTip(target, RaidCol, summary);
+    }
     state.raidRecheck = false;
 }
 

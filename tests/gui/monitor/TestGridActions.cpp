@@ -24,6 +24,8 @@ private slots:
     void firstRecheckWithoutReference();
     void textEqualToTheReference();
     void changedTextDeclinedKeepsTheReference();
+    void degradedStateIsAcceptedOnSecondThought_data();
+    void degradedStateIsAcceptedOnSecondThought();
     void unreachableServer();
     void otherCellsDoNothing_data();
     void otherCellsDoNothing();
@@ -112,6 +114,7 @@ void TestGridActions::firstRecheckWithoutReference()
 
     QCOMPARE(boxes(),
              (QList<MessageBox::Request>{{HealthyMdstat, "a.example", MessageBox::Question,
+                                          "md0 raid1: 2 of 2 members, healthy\n\n"
                                           "No RAID text has been accepted for this server yet."}}));
     QCOMPARE(kit::raidStatusOf("a.example"), stored);
     QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{cellText, cellBack, cellFore}));
@@ -170,6 +173,38 @@ void TestGridActions::changedTextDeclinedKeepsTheReference()
     QVERIFY(boxes()[0].details.contains("\n+       1048512 blocks [2/1] [U_]\n"));
     QCOMPARE(kit::raidStatusOf("a.example"), QString::fromLatin1(HealthyMdstat));
     QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"DIRTY!!!", kit::Red, kit::White}));
+}
+
+// The question names the arrays' state above the difference, and a degraded
+// state is accepted only when the second question says so too.
+void TestGridActions::degradedStateIsAcceptedOnSecondThought_data()
+{
+    QTest::addColumn<int>("secondAnswer");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("yes") << int(MessageBox::Yes) << QString::fromLatin1(DegradedMdstat);
+    QTest::newRow("no") << int(MessageBox::No) << QString::fromLatin1(HealthyMdstat);
+}
+
+void TestGridActions::degradedStateIsAcceptedOnSecondThought()
+{
+    QFETCH(int, secondAnswer);
+    QFETCH(QString, stored);
+    startServer("a.example", {}, QString::fromLatin1(HealthyMdstat)).setMdstat(DegradedMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    const QString summary = "md0 raid1: 1 of 2 members";
+    QCOMPARE(kit::cell(*main, 1, kit::Raid)->toolTip(), summary);
+
+    messages->answerNext(int(MessageBox::Yes));
+    messages->answerNext(secondAnswer);
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes().size(), 2);
+    QVERIFY2(boxes()[0].details.startsWith(summary + "\n\nCompared with the accepted RAID text:"),
+             qPrintable(boxes()[0].details));
+    QCOMPARE(boxes()[1].code, int(MessageBox::Question));
+    QVERIFY2(boxes()[1].text.contains("degraded:\n" + summary + "\n"), qPrintable(boxes()[1].text));
+    QCOMPARE(kit::raidStatusOf("a.example"), stored);
 }
 
 void TestGridActions::unreachableServer()
