@@ -1,11 +1,25 @@
 #include "monitor/ServerAlerts.h"
 
+#include <algorithm>
+
 namespace
 {
+
+// The array's name: the summary's first word.
+QString arrayName(const StateChange& change)
+{
+    return change.detail.section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
+}
 
 QString changeLine(const StateChange& change)
 {
     switch (change.kind) {
+    case StateChange::ArrayDegraded:
+        return QStringLiteral("RAID %1 degraded").arg(arrayName(change));
+    case StateChange::MemberLost:
+        return QStringLiteral("RAID %1 lost a member").arg(arrayName(change));
+    case StateChange::RebuildFinished:
+        return QStringLiteral("RAID %1 whole again").arg(arrayName(change));
     case StateChange::WentOffline:
         return CellText::Offline;
     case StateChange::BackOnline:
@@ -37,8 +51,39 @@ QString changeBody(const StateChange& change)
     case StateChange::BackupFailed:
     case StateChange::BackupGood:
         return QStringLiteral("Backup report: ") + change.detail;
+    case StateChange::ArrayDegraded:
+    case StateChange::MemberLost:
+    case StateChange::RebuildFinished:
+        return change.detail;
     }
     return {};
+}
+
+// How the arrays changed between two checks that read them: one that became
+// degraded, one that lost a member while degraded, one whose rebuild ended
+// with it whole.
+void compareArrays(QList<StateChange>& changes, const QString& domain, const Mdstat& before,
+                   const Mdstat& now)
+{
+    for (const MdArray& array : now.arrays) {
+        const auto previous = std::find_if(before.arrays.begin(), before.arrays.end(),
+                                           [&](const MdArray& a) { return a.name == array.name; });
+        const QString line = mdArraySummary(array);
+        if (previous == before.arrays.end()) {
+            if (array.degraded())
+                changes.append({domain, StateChange::ArrayDegraded, line});
+            continue;
+        }
+        if (!previous->degraded() && array.degraded())
+            changes.append({domain, StateChange::ArrayDegraded, line});
+        else if (previous->degraded() && array.degraded() &&
+                 (array.active.value_or(0) < previous->active.value_or(0) ||
+                  array.failedMembers().size() > previous->failedMembers().size()))
+            changes.append({domain, StateChange::MemberLost, line});
+        else if ((previous->degraded() || previous->rebuilding()) && !array.degraded() &&
+                 !array.rebuilding())
+            changes.append({domain, StateChange::RebuildFinished, line});
+    }
 }
 
 // A level change from ok to critical, or back; anything else on either side is none.
@@ -62,6 +107,7 @@ ServerState stateOfCheck(const CheckVerdict& verdict)
         return state;
     }
     state.raid = verdict.cells.raid.level;
+    state.md = parseMdstat(verdict.raidText);
     state.backup = verdict.cells.backup.level;
     if (state.backup != Level::None)
         state.backupTime = verdict.cells.backup.text.trimmed();
@@ -82,6 +128,7 @@ QList<StateChange> StateTracker::record(const QString& domain, const ServerState
         now.raid = before.raid;
         now.backup = before.backup;
         now.backupTime = before.backupTime;
+        now.md = before.md;
     }
 
     QList<StateChange> changes;
@@ -93,6 +140,17 @@ QList<StateChange> StateTracker::record(const QString& domain, const ServerState
             {});
     compare(changes, domain, before.backup, now.backup, StateChange::BackupFailed,
             StateChange::BackupGood, now.backupTime);
+    if (before.md && now.md) {
+        const qsizetype known = changes.size();
+        compareArrays(changes, domain, *before.md, *now.md);
+        // What the arrays say names the array and the member: it stands for
+        // the reference's DIRTY!!! or Clean of the same check.
+        if (changes.size() > known)
+            changes.removeIf([](const StateChange& change) {
+                return change.kind == StateChange::RaidDirty ||
+                       change.kind == StateChange::RaidClean;
+            });
+    }
     last_.insert(domain, now);
     return changes;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "probe/Mdstat.h"
 #include "probe/ServerCheck.h"
 
 #include <QHash>
@@ -17,6 +18,7 @@ struct ServerState {
     Level raid = Level::None;   // the RAID verdict's level
     Level backup = Level::None; // the backup verdict's level
     QString backupTime;         // the Backup cell's text, trimmed
+    std::optional<Mdstat> md;   // the arrays, when the server answered
 };
 
 // The state of a check's verdict; an offline server's RAID and backup are
@@ -25,13 +27,25 @@ ServerState stateOfCheck(const CheckVerdict& verdict);
 
 // One change between two finished checks of a server.
 struct StateChange {
-    enum Kind { WentOffline, BackOnline, RaidDirty, RaidClean, BackupFailed, BackupGood };
+    enum Kind {
+        WentOffline,
+        BackOnline,
+        RaidDirty,
+        RaidClean,
+        BackupFailed,
+        BackupGood,
+        // What the arrays themselves say, whatever reference was accepted.
+        ArrayDegraded,
+        MemberLost,
+        RebuildFinished,
+    };
     QString domain;
     Kind kind = WentOffline;
-    QString detail; // the offline reason, or the backup's time text
+    QString detail; // the offline reason, the backup's time text, or the array's summary
     bool isAlarm() const
     {
-        return kind == WentOffline || kind == RaidDirty || kind == BackupFailed;
+        return kind == WentOffline || kind == RaidDirty || kind == BackupFailed ||
+               kind == ArrayDegraded || kind == MemberLost;
     }
     bool operator==(const StateChange&) const = default;
 };
