@@ -76,8 +76,10 @@ void CheckDriver::startCheck(int index)
             ServerResult& result = results_[index];
             result.domain = record.domain;
             result.verdict = checkVerdict(output, run, record.raidStatus);
-            if (result.verdict.online)
+            if (result.verdict.online) {
                 result.numbers = probeNumbers(output.text);
+                result.md = parseMdstat(result.verdict.raidText);
+            }
             result.seconds = clock.nsecsElapsed() / 1e9;
             done_[index] = true;
             ++ended_;

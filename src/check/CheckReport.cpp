@@ -31,6 +31,7 @@ State stateOf(const ServerResult& result)
     Level worst = Level::None;
     for (const CellVerdict* cell : {&c.status, &c.uptime, &c.raid, &c.backup})
         worst = std::max(worst, cell->level);
+    worst = std::max(worst, mdLevel(result.md));
     switch (worst) {
     case Level::Critical:
         return State::Critical;

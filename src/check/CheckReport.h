@@ -1,5 +1,6 @@
 #pragma once
 
+#include "probe/Mdstat.h"
 #include "probe/ProbeVerdicts.h"
 #include "probe/ServerCheck.h"
 
@@ -23,10 +24,13 @@ struct ServerResult {
     ProbeNumbers numbers;    // from the output; none when offline
     double seconds = 0;      // how long the check took
     bool unfinished = false; // the run's time ran out first: no verdict (reason says so)
+    Mdstat md = {};          // the arrays of the RAID text; none when offline
 };
 
-// An unfinished check is UNKNOWN; else the state follows the cells' levels:
-// a critical cell is CRITICAL, a warning WARNING, else OK.
+// An unfinished check is UNKNOWN; else the state follows the cells' levels
+// and the arrays' own (a degraded array or failed member is critical, a
+// running rebuild a warning, whatever the reference): a critical one is
+// CRITICAL, a warning WARNING, else OK.
 State stateOf(const ServerResult& result);
 // The worst state of all, where a CRITICAL found outweighs an UNKNOWN (what
 // was learnt stands); UNKNOWN when there are none.

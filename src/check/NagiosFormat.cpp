@@ -42,19 +42,36 @@ QString serverSummary(const ServerResult& result)
     QString text = oneLine(result.domain) + QStringLiteral(": ") + c.status.text;
     if (!result.verdict.online)
         return text + QStringLiteral(" (") + oneLine(result.verdict.reason) + QLatin1Char(')');
+    // The arrays that need a look, named beside the reference's verdict.
+    QStringList arrays;
+    for (const MdArray& array : result.md.arrays) {
+        if (mdArrayLevel(array) > Level::Ok)
+            arrays << oneLine(mdArraySummary(array));
+    }
+    const QString raid =
+        arrays.isEmpty()
+            ? QString()
+            : QStringLiteral(" (") + arrays.join(QStringLiteral("; ")) + QLatin1Char(')');
     return text + QStringLiteral(", uptime ") + c.uptime.text + QStringLiteral(", RAID ") +
-           oneLine(c.raid.text) + QStringLiteral(", backup ") + oneLine(c.backup.text);
+           oneLine(c.raid.text) + raid + QStringLiteral(", backup ") + oneLine(c.backup.text);
 }
 
 // The server's performance data after " | ", or nothing when it has none.
 QString serverPerfData(const ServerResult& result)
 {
-    std::optional<double> raidClean;
-    if (result.verdict.online)
+    std::optional<double> raidClean, degraded, failed;
+    if (result.verdict.online && !result.unfinished) {
         raidClean = result.verdict.cells.raid.level == Level::Ok ? 1 : 0;
+        degraded = failed = 0;
+        for (const MdArray& array : result.md.arrays) {
+            *degraded += array.degraded() ? 1 : 0;
+            *failed += double(array.failedMembers().size());
+        }
+    }
     const QStringList values = perfValue("uptime", result.numbers.uptimeSeconds, "s") +
                                perfValue("backup_failed", result.numbers.backupCount) +
-                               perfValue("raid_clean", raidClean);
+                               perfValue("raid_clean", raidClean) +
+                               perfValue("md_degraded", degraded) + perfValue("md_failed", failed);
     return values.isEmpty() ? QString() : QStringLiteral(" | ") + values.join(QLatin1Char(' '));
 }
 

@@ -114,6 +114,92 @@ void runSeries(Exposition& out, double runEnded, bool success)
                sampleValue(runEnded, 3));
 }
 
+// node_exporter's md collector, per server: its series names with our prefix
+// and a domain label.
+using Lines = QList<std::pair<QString, QString>>;
+Lines perArray(const ServerResult& r, const std::function<Lines(const MdArray&)>& lines)
+{
+    Lines all;
+    if (!r.verdict.online || r.unfinished)
+        return all;
+    for (const MdArray& array : r.md.arrays) {
+        for (auto [labels, value] : lines(array))
+            all.append(
+                {QStringLiteral(",device=\"%1\"").arg(labelValue(array.name)) + labels, value});
+    }
+    return all;
+}
+
+// "active", "inactive", "recovering", "resync", "check", "reshape": what the array does.
+QString activity(const MdArray& array)
+{
+    if (array.state == QLatin1String("inactive"))
+        return QStringLiteral("inactive");
+    if (array.sync && !array.sync->waiting) {
+        const QString& action = array.sync->action;
+        if (action == QLatin1String("recovery"))
+            return QStringLiteral("recovering");
+        if (action == QLatin1String("repair"))
+            return QStringLiteral("check");
+        return action;
+    }
+    return QStringLiteral("active");
+}
+
+void mdSeries(Exposition& out)
+{
+    out.metric("vemo_md_disks", "Number of active, failed, spare and down disks of the md array.",
+               [](const ServerResult& r) {
+                   return perArray(r, [](const MdArray& a) {
+                       const int failed = a.count(&MdMember::failed);
+                       const int spare = a.count(&MdMember::spare);
+                       const int down = int(a.map.count(QLatin1Char('_')));
+                       const int active = a.active.value_or(int(a.members.size()) - failed - spare);
+                       Lines lines;
+                       for (const auto& [state, n] : {std::pair{"active", active},
+                                                      {"failed", failed},
+                                                      {"spare", spare},
+                                                      {"down", down}})
+                           lines.append({QStringLiteral(",state=\"%1\"").arg(QLatin1String(state)),
+                                         QString::number(n)});
+                       return lines;
+                   });
+               });
+    out.metric("vemo_md_disks_required", "Number of disks the md array needs to be whole.",
+               [](const ServerResult& r) {
+                   return perArray(r, [](const MdArray& a) {
+                       return a.required ? one(QString::number(*a.required)) : Lines{};
+                   });
+               });
+    out.metric("vemo_md_state", "The md array's state: 1 for the one it is in.",
+               [](const ServerResult& r) {
+                   return perArray(r, [](const MdArray& a) {
+                       const QString current = activity(a);
+                       Lines lines;
+                       for (const char* state :
+                            {"active", "inactive", "recovering", "resync", "check", "reshape"})
+                           lines.append({QStringLiteral(",state=\"%1\"").arg(QLatin1String(state)),
+                                         current == QLatin1String(state) ? "1" : "0"});
+                       return lines;
+                   });
+               });
+    out.metric("vemo_md_blocks", "Size of the md array in 1 KiB blocks.",
+               [](const ServerResult& r) {
+                   return perArray(r, [](const MdArray& a) {
+                       return a.blocks ? one(QString::number(*a.blocks)) : Lines{};
+                   });
+               });
+    out.metric("vemo_md_blocks_synced",
+               "Blocks of the md array in sync: all of them unless a sync runs.",
+               [](const ServerResult& r) {
+                   return perArray(r, [](const MdArray& a) {
+                       if (a.sync && a.sync->done && !a.sync->waiting)
+                           return one(QString::number(*a.sync->done));
+                       return a.blocks ? one(QString::number(*a.blocks)) : Lines{};
+                   });
+               });
+}
+
 } // namespace
 
 QByteArray prometheusFailure(double runEnded)
@@ -152,6 +238,7 @@ QByteArray prometheusReport(const QList<ServerResult>& results, double runEnded,
                                      current == QLatin1String(state) ? "1" : "0"});
                    return lines;
                });
+    mdSeries(out);
     out.metric("vemo_check_duration_seconds", "How long the server's check took.",
                [](const ServerResult& r) { return one(sampleValue(r.seconds, 3)); });
     out.metric("vemo_check_failure_info", "Why the server's check found it offline.",

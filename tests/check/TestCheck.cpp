@@ -153,14 +153,16 @@ void TestCheck::nagios_data()
     QTest::addColumn<QString>("output");
 
     const QString good = QStringLiteral("uptime 1d,1h,57m, RAID %1, backup 2026-12-08 03:00:01");
-    QTest::newRow("OK") << QStringList{"--domain", "clean.example"} << 0
-                        << "VEMO OK - clean.example: Online, " + good.arg("Clean") +
-                               " | uptime=93456s backup_failed=0 raid_clean=1\n";
+    QTest::newRow("OK")
+        << QStringList{"--domain", "clean.example"} << 0
+        << "VEMO OK - clean.example: Online, " + good.arg("Clean") +
+               " | uptime=93456s backup_failed=0 raid_clean=1 md_degraded=0 md_failed=0\n";
     QTest::newRow("WARNING") << QStringList{"--domain=unverified.example", "--format", "nagios"}
                              << 1
                              << "VEMO WARNING - unverified.example: Online, " +
                                     good.arg("Not Verified") +
-                                    " | uptime=93456s backup_failed=0 raid_clean=0\n";
+                                    " | uptime=93456s backup_failed=0 raid_clean=0 md_degraded=0"
+                                    " md_failed=0\n";
     QTest::newRow("CRITICAL offline") << QStringList{"--domain", "closed.example"} << 2
                                       << "VEMO CRITICAL - closed.example: !!!Offline!!! "
                                          "(Connection refused)\n";
