@@ -1,6 +1,9 @@
 #include "store/Servers.h"
 
+#include "store/HistoryTables.h"
+
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include <QFileInfo>
@@ -187,6 +190,28 @@ void Servers::CancelUpdate()
     buffer_ = ServerRecord{};
 }
 
+namespace
+{
+
+// Runs work (an SQLite result code, SQLITE_DONE or SQLITE_OK for success) so
+// that all of it is saved or none.
+int allOrNothing(sqlite3* db, const std::function<int()>& work)
+{
+    int rc = sqlite3_exec(db, "SAVEPOINT change", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    rc = work();
+    if (rc == SQLITE_DONE || rc == SQLITE_OK)
+        return sqlite3_exec(db, "RELEASE change", nullptr, nullptr, nullptr) == SQLITE_OK
+                   ? SQLITE_DONE
+                   : rc;
+    sqlite3_exec(db, "ROLLBACK TO change", nullptr, nullptr, nullptr);
+    sqlite3_exec(db, "RELEASE change", nullptr, nullptr, nullptr);
+    return rc;
+}
+
+} // namespace
+
 StoreStatus Servers::writeFailure(int rc) const
 {
     if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY)
@@ -245,29 +270,37 @@ StoreStatus Servers::updateBuffer()
     const QByteArray sql =
         QStringLiteral("UPDATE Server SET %1 WHERE ID = :id").arg(assignments.join(", ")).toUtf8();
 
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
-        const auto bind = [stmt](const char* name) {
-            return sqlite3_bind_parameter_index(stmt, name);
-        };
-        if (int i = bind(":domain"))
-            bindText(stmt, i, buffer_.domain);
-        if (int i = bind(":host"))
-            bindText(stmt, i, buffer_.serverHost);
-        if (int i = bind(":port"))
-            bindText(stmt, i, buffer_.sshPort);
-        if (int i = bind(":password"))
-            bindBytes(stmt, i, buffer_.serverPassword);
-        if (int i = bind(":raid"))
-            bindText(stmt, i, buffer_.raidStatus);
-        sqlite3_bind_int64(stmt, bind(":id"), buffer_.id);
-        rc = sqlite3_step(stmt);
-    }
-    sqlite3_finalize(stmt);
+    int changed = 0;
+    const int rc = allOrNothing(db_, [&] {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db_, sql.constData(), -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            const auto bind = [stmt](const char* name) {
+                return sqlite3_bind_parameter_index(stmt, name);
+            };
+            if (int i = bind(":domain"))
+                bindText(stmt, i, buffer_.domain);
+            if (int i = bind(":host"))
+                bindText(stmt, i, buffer_.serverHost);
+            if (int i = bind(":port"))
+                bindText(stmt, i, buffer_.sshPort);
+            if (int i = bind(":password"))
+                bindBytes(stmt, i, buffer_.serverPassword);
+            if (int i = bind(":raid"))
+                bindText(stmt, i, buffer_.raidStatus);
+            sqlite3_bind_int64(stmt, bind(":id"), buffer_.id);
+            rc = sqlite3_step(stmt);
+        }
+        sqlite3_finalize(stmt);
+        changed = sqlite3_changes(db_);
+        // The server's history follows it to its new domain.
+        if (rc == SQLITE_DONE && changed > 0 && !original.domain.isEmpty())
+            rc = HistoryTables::renameServer(db_, original.domain, buffer_.domain);
+        return rc;
+    });
     if (rc != SQLITE_DONE)
         return writeFailure(rc);
-    if (sqlite3_changes(db_) == 0)
+    if (changed == 0)
         return StoreStatus::failure(
             StoreError::Failed,
             QStringLiteral("The server \"%1\" is no longer in the file.").arg(original.domain));
@@ -293,13 +326,20 @@ StoreStatus Servers::Delete()
     if (!hasCurrent())
         return noCurrent;
     CancelUpdate();
-    sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, "DELETE FROM Server WHERE ID = ?", -1, &stmt, nullptr);
-    if (rc == SQLITE_OK) {
-        sqlite3_bind_int64(stmt, 1, records_[position_].id);
-        rc = sqlite3_step(stmt);
-    }
-    sqlite3_finalize(stmt);
+    const ServerRecord& removed = records_[position_];
+    const int rc = allOrNothing(db_, [&] {
+        sqlite3_stmt* stmt = nullptr;
+        int rc = sqlite3_prepare_v2(db_, "DELETE FROM Server WHERE ID = ?", -1, &stmt, nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_int64(stmt, 1, removed.id);
+            rc = sqlite3_step(stmt);
+        }
+        sqlite3_finalize(stmt);
+        // Its history and acknowledgement go with it.
+        if (rc == SQLITE_DONE)
+            rc = HistoryTables::removeServer(db_, removed.domain);
+        return rc;
+    });
     if (rc != SQLITE_DONE)
         return writeFailure(rc);
     records_.removeAt(position_);

@@ -1,16 +1,20 @@
 #include "maintenance/ServerMain.h"
 
+#include "common/HistoryView.h"
 #include "maintenance/AddServer.h"
 #include "maintenance/MaintenanceLayout.h"
 #include "maintenance/PrintPanel.h"
 #include "platform/MessageBox.h"
 #include "store/Passwords.h"
 
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -133,6 +137,33 @@ ServerMain::ServerMain(QWidget* parent) : QDialog(parent), activationRetry_(new 
     connect(RemoveServerBut, &QPushButton::clicked, this, &ServerMain::RemoveServerBut_Click);
     // Done, like Esc and the close box, closes without asking anything.
     connect(DoneBut, &QPushButton::clicked, this, &ServerMain::reject);
+
+    // A server's history: from the list's context menu, or Ctrl+H on it.
+    ServersSpeedList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ServersSpeedList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QListWidgetItem* item = ServersSpeedList->itemAt(at);
+        if (!item)
+            return;
+        auto* menu = new QMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->addAction(QStringLiteral("&History..."), QKeySequence(QStringLiteral("Ctrl+H")), this,
+                        [this, domain = item->text()] { showHistory(domain); });
+        menu->popup(ServersSpeedList->viewport()->mapToGlobal(at));
+    });
+    auto* history = new QShortcut(QKeySequence(QStringLiteral("Ctrl+H")), ServersSpeedList);
+    history->setContext(Qt::WidgetShortcut);
+    connect(history, &QShortcut::activated, this, [this] {
+        if (QListWidgetItem* item = ServersSpeedList->currentItem())
+            showHistory(item->text());
+    });
+}
+
+void ServerMain::showHistory(const QString& domain)
+{
+    auto* view =
+        new HistoryView(Servers_.fileName(), domain, QDateTime::currentMSecsSinceEpoch(), this);
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->show();
 }
 
 void ServerMain::showEvent(QShowEvent* event)

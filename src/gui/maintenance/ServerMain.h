@@ -38,6 +38,7 @@ private:
     void EditServerBut_Click();
     void RemoveServerBut_Click();
     void printSelectedInfo();
+    void showHistory(const QString& domain);
     bool findSelected();
 
     Servers Servers_;

@@ -6,7 +6,6 @@
 #include "monitor/MonitorAlerts.h"
 #include "monitor/ServersGrid.h"
 #include "probe/CommandLine.h"
-#include "probe/Mdstat.h"
 #include "probe/OutputFile.h"
 #include "probe/Runner.h"
 #include "probe/ServerCheck.h"
@@ -117,9 +116,6 @@ void CheckServerFrm::giveVerdicts(const CheckVerdict& verdict)
     main_.showCell(row_, UptimeCol, cells.uptime);
     main_.showCell(row_, BackupCol, cells.backup);
     main_.showCell(row_, RaidCol, cells.raid);
-    // The cell compares with the accepted text; its hint says what the arrays are in.
-    main_.grid().setCellToolTip(row_, RaidCol,
-                                mdSummary(parseMdstat(verdict.raidText)).join(QLatin1Char('\n')));
     finish();
 }
 
@@ -129,7 +125,7 @@ void CheckServerFrm::finish()
     grid.setRow(row_);
     grid.setCol(ServerCol);
     grid.setCellBackColor(Colours::White);
-    main_.alerts().checkWritten(domain_, verdict_, stopped_);
+    main_.checkFinished(row_, domain_, verdict_, stopped_);
 
     deleteLater();
     // Every started check shows ">Pending..." until it gets here, so the

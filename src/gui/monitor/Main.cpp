@@ -9,6 +9,7 @@
 #include "monitor/MonitorAlerts.h"
 #include "monitor/MonitorIcon.h"
 #include "monitor/MonitorLayout.h"
+#include "monitor/ServerHistory.h"
 #include "monitor/ServersGrid.h"
 #include "probe/ProbeVerdicts.h"
 #include "probe/Runner.h"
@@ -52,6 +53,7 @@ struct ControlPlace {
 
 Main::Main(const QString& fileName, QWidget* parent)
     : QWidget(parent), fileName_(fileName), servers_(fileName),
+      history_(std::make_unique<ServerHistory>(fileName)),
       endProgram_([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Main"));
@@ -121,6 +123,7 @@ void Main::buildControls()
     connect(MenuBut_, &QPushButton::clicked, this, &Main::MenuBut_Click);
     connect(Timer1_, &QTimer::timeout, this, &Main::Timer1_Timer);
     connect(grid_, &ServersGrid::DblClick, this, &Main::ServersGrid_DblClick);
+    buildHistoryActions();
     Timer1_->start();
 }
 
@@ -188,6 +191,8 @@ void Main::Form_Activate()
         servers_.MoveNext();
     }
     grid_->addItems(domains);
+    for (int row = 1; row < grid_->rows(); ++row)
+        showAcknowledgement(row);
 
     const int gridHeight = MonitorLayout::activationGridHeight(grid_->rowHeight(1), grid_->rows());
     const int screen = screenHeight();
@@ -264,7 +269,9 @@ void Main::endCycle()
     RefreshBut_->setEnabled(true);
     SkipBut_->setEnabled(false);
     grid_->setMousePointer(ServersGrid::DefaultPointer);
-    alerts_->cycleEnded();
+    for (const QString& domain : history_->cycleEnded())
+        showAcknowledgement(rowOfDomain(1, domain)); // their time is up
+    alerts_->cycleEnded(history_->acknowledged());
 }
 
 bool Main::abandonCycle()

@@ -7,9 +7,13 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class CheckCycle;
 class MonitorAlerts;
+class QMenu;
+class ServerHistory;
+struct CheckVerdict;
 class QCheckBox;
 class QPushButton;
 class QTimer;
@@ -33,6 +37,7 @@ public:
     ServersGrid& grid() { return *grid_; }
     Servers& servers() { return servers_; }
     MonitorAlerts& alerts() { return *alerts_; }
+    ServerHistory& history() { return *history_; }
     // Writes a verdict into a cell of the grid and tells the alerts what it shows.
     void showCell(int row, int col, const CellVerdict& verdict);
     const QString& fileName() const { return fileName_; }
@@ -64,6 +69,18 @@ public:
     // pending, otherwise the window becomes idle.
     void endCycle();
 
+    // A check of the server in row ended: its history, the hints of its red
+    // cells, its alerts; stopped: ended before it answered (Skip, a close).
+    void checkFinished(int row, const QString& domain, const CheckVerdict& verdict, bool stopped);
+    // The context menu of a row (History, Acknowledge), also reached by keys.
+    QMenu* rowMenu(int row);
+    void showHistory(int row);
+    // Acknowledges the row's problem (asking for a comment and an end), or
+    // ends its acknowledgement.
+    void toggleAcknowledgement(int row);
+    void acknowledge(const QString& domain, const QString& comment, std::optional<qint64> until);
+    void endAcknowledgement(const QString& domain, const QString& why);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -71,6 +88,8 @@ protected:
 
 private:
     void buildControls();
+    void buildHistoryActions();
+    void showAcknowledgement(int row);
     void interactiveLogin();
     void raidRecheck();
     void raidRecheckEnded(int row, const QString& domain, const RunResult& result);
@@ -94,6 +113,7 @@ private:
     QTimer* Timer1_ = nullptr;
     ServersGrid* grid_ = nullptr;
     MonitorAlerts* alerts_ = nullptr;
+    std::unique_ptr<ServerHistory> history_;
     std::unique_ptr<CheckCycle> cycle_; // the running cycle's checks, until the next one
     Admission::Limits checkPlaces_;
     QTimer* activationRetry_ = nullptr; // while the file is locked

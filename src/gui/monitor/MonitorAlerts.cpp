@@ -1,5 +1,6 @@
 #include "monitor/MonitorAlerts.h"
 
+#include "history/HistoryRules.h"
 #include "monitor/DesktopNotifier.h"
 #include "monitor/GridCells.h"
 #include "monitor/ServersGrid.h"
@@ -33,14 +34,20 @@ void MonitorAlerts::cellWritten(const QString& domain, int col, const CellVerdic
     shown_.write(domain, col, verdict);
 }
 
-void MonitorAlerts::checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped)
+void MonitorAlerts::checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped,
+                                 std::optional<qint64> downForMs)
 {
     if (stopped)
         return;
-    pending_ += tracker_.record(domain, stateOfCheck(verdict));
+    QList<StateChange> changes = tracker_.record(domain, stateOfCheck(verdict));
+    for (StateChange& change : changes) {
+        if (change.kind == StateChange::BackOnline && downForMs)
+            change.detail = durationText(*downForMs);
+    }
+    pending_ += changes;
 }
 
-void MonitorAlerts::cycleEnded()
+void MonitorAlerts::cycleEnded(const QSet<QString>& acknowledged)
 {
     // A set: a list search per server would make the end of a cycle quadratic in the rows.
     QStringList rows;
@@ -51,10 +58,23 @@ void MonitorAlerts::cycleEnded()
     tracker_.keepOnly(domains);
     // A server removed meanwhile is no news any more.
     pending_.removeIf([&](const StateChange& change) { return !domains.contains(change.domain); });
+    // An acknowledged problem is known: its server sends nothing.
+    pending_.removeIf(
+        [&](const StateChange& change) { return acknowledged.contains(change.domain); });
     for (const Notification& notification : notificationsFor(pending_))
         notifier_->notify(notification);
     pending_.clear();
-    showSummary(shown_.summary(rows));
+    showSummary(shown_.summary(rows, acknowledged));
+}
+
+void MonitorAlerts::refreshSummary(const QSet<QString>& acknowledged)
+{
+    if (summary_.colour == TraySummary::Colour::Unknown)
+        return; // no cycle has ended yet
+    QStringList rows;
+    for (int row = 1; row < grid_.rows(); ++row)
+        rows << grid_.textMatrix(row, ServerCol);
+    showSummary(shown_.summary(rows, acknowledged));
 }
 
 void MonitorAlerts::showSummary(const TraySummary& summary)

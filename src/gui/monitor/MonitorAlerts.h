@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 
 class Notifier;
 class QSystemTrayIcon;
@@ -29,9 +30,16 @@ public:
     void gridFilled() { shown_.clear(); }
     // A check of a server ended with this verdict; stopped: its client was
     // ended before it answered (Skip, a close), which says nothing about the server.
-    void checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped);
-    // The cycle is over: the changes go out, the tray sums up the grid.
-    void cycleEnded();
+    // downForMs: how long a server that answers again was offline, when known.
+    void checkWritten(const QString& domain, const CheckVerdict& verdict, bool stopped,
+                      std::optional<qint64> downForMs = std::nullopt);
+    // The cycle is over: the changes go out, the tray sums up the grid. The
+    // acknowledged servers send nothing and are counted apart.
+    void cycleEnded(const QSet<QString>& acknowledged = {});
+    // The tray sums up the grid as it shows now (after an acknowledgement).
+    void refreshSummary(const QSet<QString>& acknowledged);
+    // Whether a cell of the server's row shows a problem now.
+    bool hasProblem(const QString& domain) const { return shown_.hasProblem(domain); }
 
     // Shown only where the desktop has a tray; it exists and is kept up to date anyway.
     QSystemTrayIcon& tray() { return *tray_; }

@@ -23,7 +23,8 @@ QString changeLine(const StateChange& change)
     case StateChange::WentOffline:
         return CellText::Offline;
     case StateChange::BackOnline:
-        return QStringLiteral("Online again");
+        return change.detail.isEmpty() ? QStringLiteral("Online again")
+                                       : QStringLiteral("Online again after ") + change.detail;
     case StateChange::RaidDirty:
         return QStringLiteral("RAID ") + CellText::Dirty;
     case StateChange::RaidClean:

@@ -41,7 +41,9 @@ struct StateChange {
     };
     QString domain;
     Kind kind = WentOffline;
-    QString detail; // the offline reason, the backup's time text, or the array's summary
+    // The offline reason, the backup's time text, the array's summary, or how
+    // long a server that answers again was offline.
+    QString detail;
     bool isAlarm() const
     {
         return kind == WentOffline || kind == RaidDirty || kind == BackupFailed ||

@@ -29,7 +29,16 @@ int cellIndex(int col)
 }
 
 // A server's row, by the worst thing it shows.
-enum RowState { Offline, RaidDirty, BackupFailed, NotVerified, Unchecked, Good, RowStates };
+enum RowState {
+    Offline,
+    RaidDirty,
+    BackupFailed,
+    NotVerified,
+    Unchecked,
+    Good,
+    Acknowledged,
+    RowStates
+};
 
 QPixmap lamp(int size, const QColor& fill)
 {
@@ -62,7 +71,19 @@ void ShownCells::write(const QString& domain, int col, const CellVerdict& verdic
         row.coloured[index] = verdict.level;
 }
 
-TraySummary ShownCells::summary(const QStringList& domains) const
+bool ShownCells::hasProblem(const QString& domain) const
+{
+    const auto found = rows_.constFind(domain);
+    if (found == rows_.constEnd())
+        return false;
+    for (Level level : found->current) {
+        if (level == Level::Critical)
+            return true;
+    }
+    return false;
+}
+
+TraySummary ShownCells::summary(const QStringList& domains, const QSet<QString>& acknowledged) const
 {
     Level worst = Level::None;
     int counts[RowStates] = {};
@@ -73,6 +94,10 @@ TraySummary ShownCells::summary(const QStringList& domains) const
             continue;
         }
         const Row& row = *found;
+        if (acknowledged.contains(domain)) {
+            ++counts[Acknowledged];
+            continue;
+        }
         for (Level level : row.coloured)
             worst = std::max(worst, level);
         const Level status = row.current[0], raid = row.current[1], backup = row.current[2];
@@ -97,7 +122,8 @@ TraySummary ShownCells::summary(const QStringList& domains) const
                                       QStringLiteral("Backup failed"),
                                       QStringLiteral("RAID ") + CellText::NotVerified,
                                       QStringLiteral("Not checked"),
-                                      QStringLiteral("Good")};
+                                      QStringLiteral("Good"),
+                                      QStringLiteral("Acknowledged")};
     for (int state = 0; state < RowStates; ++state) {
         if (counts[state] > 0)
             lines << QStringLiteral("%1: %2").arg(names[state]).arg(counts[state]);

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QIcon>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -29,7 +30,10 @@ public:
 
     // Red when any cell shows critical, else yellow when any shows a warning,
     // else green; the tooltip counts the servers by the worst their row shows.
-    TraySummary summary(const QStringList& domains) const;
+    // An acknowledged server is counted apart and colours nothing.
+    TraySummary summary(const QStringList& domains, const QSet<QString>& acknowledged = {}) const;
+    // Whether a cell of the server's row shows a problem now.
+    bool hasProblem(const QString& domain) const;
 
 private:
     struct Row {

@@ -126,6 +126,16 @@ inline Cell cellOf(Main& main, int row, int col)
     return {text(main, row, col), back(main, row, col), fore(main, row, col)};
 }
 
+// Why an offline row is offline: its Status hint after "!!!Offline!!! since
+// 14:02, 3 h 12 min: " (a check stopped before it answered has the reason alone).
+inline QString offlineReason(Main& main, int row)
+{
+    const QString hint = cell(main, row, Status)->toolTip();
+    if (!hint.startsWith(QStringLiteral("!!!Offline!!!")))
+        return hint;
+    return hint.section(QStringLiteral(": "), 1);
+}
+
 // A row's four verdicts: Status, Uptime, RAID and Backup.
 inline QList<Cell> verdicts(Main& main, int row)
 {

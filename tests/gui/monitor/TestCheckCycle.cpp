@@ -172,7 +172,7 @@ void TestCheckCycle::threeServersOneRefusing()
                                                    {"Time Unknown ", Red, White}}));
     QCOMPARE(kit::verdicts(*main, 3), (QList<Cell>{{"!!!Offline!!!", Red, White}, {}, {}, {}}));
     QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), QString());
-    QCOMPARE(kit::cell(*main, 3, kit::Status)->toolTip(),
+    QCOMPARE(kit::offlineReason(*main, 3),
              QStringLiteral("Access denied: password, no SSH agent or key file"));
 
     QCOMPARE(leftoverTempFiles(), QStringList());
@@ -202,7 +202,7 @@ void TestCheckCycle::secondCycleKeepsEarlierCells()
     QVERIFY(module().busy);
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
     QCOMPARE(statusTexts(2), (QStringList{">Pending...", "!!!Offline!!!"}));
-    QCOMPARE(kit::cell(*main, 2, kit::Status)->toolTip(), QStringLiteral("Connection refused"));
+    QCOMPARE(kit::offlineReason(*main, 2), QStringLiteral("Connection refused"));
     QCOMPARE(kit::verdicts(*main, 2).mid(1), learnt);
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
     QCOMPARE(kit::text(*main, 1, kit::Uptime), QStringLiteral("1m"));
@@ -330,7 +330,7 @@ void TestCheckCycle::removedServerGoesOffline()
     QCOMPARE(main->grid().rows(), 4);
     QCOMPARE(kit::text(*main, 2, kit::Server), QStringLiteral("b.example"));
     QCOMPARE(kit::text(*main, 2, kit::Status), QStringLiteral("!!!Offline!!!"));
-    QCOMPARE(kit::cell(*main, 2, kit::Status)->toolTip(), CheckServerFrm::NotInTableReason);
+    QCOMPARE(kit::offlineReason(*main, 2), CheckServerFrm::NotInTableReason);
     for (int col : {kit::Uptime, kit::Raid, kit::Backup})
         QCOMPARE(kit::text(*main, 2, col), QString());
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("Online"));
@@ -353,7 +353,7 @@ void TestCheckCycle::unstartableClientGoesOffline()
     activate();
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
     QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
-    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), *domainFileNameProblem("bad/name"));
+    QCOMPARE(kit::offlineReason(*main, 1), *domainFileNameProblem("bad/name"));
     QCOMPARE(statusTexts(2), (QStringList{">Pending...", "Online"}));
     for (const StatusChange& change : std::as_const(changes))
         QVERIFY2(!change.refreshEnabled, qPrintable(change.text));
@@ -446,7 +446,7 @@ void TestCheckCycle::oversizedAnswerGoesOffline()
     activate();
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
-    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), AnswerTooLargeReason);
+    QCOMPARE(kit::offlineReason(*main, 1), AnswerTooLargeReason);
     QVERIFY2(largest > 0 && largest <= AnswerLimit, qPrintable(QString::number(largest)));
     QCOMPARE(leftoverTempFiles(), QStringList());
 }
@@ -480,7 +480,7 @@ void TestCheckCycle::lockedFileGivesOffline()
     QTRY_VERIFY_WITH_TIMEOUT(isIdle(), 30000);
 
     QCOMPARE(statusTexts(1), (QStringList{">Pending...", "!!!Offline!!!"}));
-    QCOMPARE(kit::cell(*main, 1, kit::Status)->toolTip(), reason);
+    QCOMPARE(kit::offlineReason(*main, 1), reason);
     QCOMPARE(Runner::instance().runningCount(), 0);
 
     // Once the lock is gone the next cycle reads the record again.
@@ -508,7 +508,7 @@ void TestCheckCycle::maintenanceRebuildsAndRestarts()
         kit::removeRecord("b.example");
         // b's server never answers: only Skip can end its client meanwhile.
         QTRY_COMPARE_WITH_TIMEOUT(kit::text(*main, 2, kit::Status), "!!!Offline!!!", 10000);
-        reasonWhileOpen = kit::cell(*main, 2, kit::Status)->toolTip();
+        reasonWhileOpen = kit::offlineReason(*main, 2);
         runningWhileOpen = Runner::instance().runningCount();
     });
     QTest::mouseClick(kit::button(*main, "MenuBut"), Qt::LeftButton);

@@ -1,5 +1,6 @@
 #include "MonitorTestKit.h"
 
+#include "common/HistoryView.h"
 #include "common/Module.h"
 #include "maintenance/AddServer.h"
 #include "maintenance/PrintPanel.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSystemTrayIcon>
 #include <QToolTip>
 #include <QtTest>
@@ -94,6 +96,8 @@ private slots:
     void keyboardReachesTheGridActions();
     void accessibleNames();
     void cutTextsShowAsToolTips();
+    void historySaysSinceWhenAndShowsThePast();
+    void acknowledgementSilencesItsServer();
 
 private:
     QList<Notification> delivered();
@@ -322,7 +326,7 @@ void TestMonitorAlerts::notificationsAndTrayFollowTheCycles()
     env->stop(*servers[0]);
     refreshAndWait();
     QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
-    const QString reason = kit::cell(*main, 1, kit::Status)->toolTip();
+    const QString reason = kit::offlineReason(*main, 1);
     QVERIFY(!reason.isEmpty());
     QCOMPARE(delivered(), (QList<Notification>{{"a.example: !!!Offline!!!", reason, true}}));
     QCOMPARE(
@@ -341,8 +345,8 @@ void TestMonitorAlerts::notificationsAndTrayFollowTheCycles()
     QVERIFY(kit::removeRecord("a.example"));
     QVERIFY(env->addToServersFile(back, "a.example", QString::fromLatin1(HealthyMdstat)));
     refreshAndWait();
-    QCOMPARE(delivered(), (QList<Notification>{
-                              {"a.example: Online again", "The server answers again.", false}}));
+    QCOMPARE(delivered(), (QList<Notification>{{"a.example: Online again after less than a minute",
+                                                "The server answers again.", false}}));
     QCOMPARE(trayColour(), QColor(0, 200, 0));
 
     // Six RAIDs degrade at once: one summary names them all.
@@ -510,6 +514,79 @@ void TestMonitorAlerts::cutTextsShowAsToolTips()
         QCOMPARE(tip, domain == longDomain ? "Selected Server : " + longDomain : QString());
         QCOMPARE(panel->toolTipAt(lineAt(QStringLiteral("  SSH Port"))), QString());
     }
+}
+
+// An offline row's hint says since when; the history view shows the change,
+// the strips and the availability.
+void TestMonitorAlerts::historySaysSinceWhenAndShowsThePast()
+{
+    FixtureServer& server = startServer("a.example", {}, QString::fromLatin1(HealthyMdstat));
+    server.setMdstat(HealthyMdstat);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    env->stop(server);
+    refreshAndWait();
+    const QString hint = kit::cell(*main, 1, kit::Status)->toolTip();
+    const QString since = QStringLiteral("!!!Offline!!! since %1, less than a minute: ")
+                              .arg(QTime::currentTime().toString("HH:mm"));
+    // The minute may have turned between the check and now.
+    QVERIFY2(hint.startsWith("!!!Offline!!! since ") && hint.contains(", less than a minute: ") &&
+                 hint.size() > since.size(),
+             qPrintable(hint));
+
+    main->showHistory(1);
+    auto* view = main->findChild<HistoryView*>("HistoryView");
+    QVERIFY(view);
+    QCOMPARE(view->windowTitle(), QStringLiteral("History: a.example"));
+    const auto* changes = view->findChild<QListWidget*>("ChangesList");
+    QVERIFY(changes->count() >= 4); // offline, then online, RAID clean, backup good
+    QVERIFY2(changes->item(0)->text().contains("  Offline: "),
+             qPrintable(changes->item(0)->text()));
+    const QList<StripColour> day = view->findChild<HistoryStrip*>("DayStrip")->colours();
+    QCOMPARE(day.size(), 96);
+    QCOMPARE(day.last(), StripColour::Red);      // the part of now holds the outage
+    QCOMPARE(day.first(), StripColour::Unknown); // a day ago nothing was watched
+    const QString shown = view->findChild<QLabel*>("AvailabilityLabel")->text();
+    QVERIFY2(shown.startsWith("Available: 24 h: ") && shown.contains(" watched)"),
+             qPrintable(shown));
+    view->close();
+}
+
+// An acknowledged problem sends nothing more and colours the tray no more;
+// the Server cell says so without changing its text or colours.
+void TestMonitorAlerts::acknowledgementSilencesItsServer()
+{
+    FixtureServer& server = startServer("a.example", {}, QString::fromLatin1(HealthyMdstat));
+    server.setMdstat(DegradedMdstat); // DIRTY!!! against its reference
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(main->alerts().summary().colour, Colour::Red);
+    QVERIFY(main->rowMenu(1)->actions().value(1)->isEnabled());
+    main->acknowledge("a.example", "disk ordered", std::nullopt);
+    QCOMPARE(main->alerts().summary().colour, Colour::Green);
+    QVERIFY2(main->alerts().tray().toolTip().endsWith("\nAcknowledged: 1"),
+             qPrintable(main->alerts().tray().toolTip()));
+    const QTableWidgetItem* cell = kit::cell(*main, 1, kit::Server);
+    QVERIFY(!cell->icon().isNull());
+    QVERIFY2(cell->toolTip().startsWith("Acknowledged since ") &&
+                 cell->toolTip().endsWith(": disk ordered"),
+             qPrintable(cell->toolTip()));
+    QCOMPARE(kit::cellOf(*main, 1, kit::Server).text, QStringLiteral("a.example"));
+
+    // It goes offline too: no notification, and the tray stays green.
+    env->stop(server);
+    refreshAndWait();
+    QCOMPARE(kit::text(*main, 1, kit::Status), QStringLiteral("!!!Offline!!!"));
+    QCOMPARE(delivered(), QList<Notification>{});
+    QCOMPARE(main->alerts().summary().colour, Colour::Green);
+
+    // Kept in the file: a new window finds it; ending it brings the red back.
+    main.reset();
+    startMonitor();
+    QVERIFY(!kit::cell(*main, 1, kit::Server)->icon().isNull());
+    main->toggleAcknowledgement(1);
+    QVERIFY(kit::cell(*main, 1, kit::Server)->icon().isNull());
+    QCOMPARE(main->alerts().summary().colour, Colour::Red);
 }
 
 QTEST_MAIN(TestMonitorAlerts)
