@@ -62,6 +62,9 @@ Cut cutAt(const QString& text, QChar sep)
 
 CellVerdict raidComparison(const QString& read, const QString& accepted)
 {
+    if (accepted == NoRaidReference)
+        return read.isEmpty() ? CellVerdict{CellText::Clean, Level::Ok}
+                              : CellVerdict{CellText::Dirty, Level::Critical};
     if (read == accepted)
         return {CellText::Clean, Level::Ok};
     return {CellText::Dirty, Level::Critical};

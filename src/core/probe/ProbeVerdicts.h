@@ -38,8 +38,13 @@ ProbeVerdicts parseProbeOutput(const QString& output, const QString& raidStatus)
 // The RAID text of a check's output: /proc/mdstat as the server answered it.
 QString probeRaidText(const QString& output);
 
+// The reference of a server without software RAID (no /proc/mdstat): no
+// RAID text can be this, since the kernel's starts with "Personalities".
+inline const QString NoRaidReference = QStringLiteral("No software RAID");
+
 // The RAID cell for a RAID text read from a server and the accepted one:
-// "Clean" (ok) when they are the same, else "DIRTY!!!" (critical).
+// "Clean" (ok) when they are the same, else "DIRTY!!!" (critical). Against
+// NoRaidReference, no text read is "Clean" and any text "DIRTY!!!".
 CellVerdict raidComparison(const QString& read, const QString& accepted);
 
 // The uptime cell's text for an uptime line of whole seconds ("1d,10h,17m").

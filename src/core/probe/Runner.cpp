@@ -354,6 +354,8 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
         result.output = run->output;
     }
     result.started = true;
+    result.exitCode = crashed ? -1 : exitCode;
+    result.standardError = run->standardError;
     result.timedOut = run->timedOut;
     result.terminated = run->terminated;
     result.tooLarge = run->tooLarge || (crashed && exitCode == SIGXFSZ);

@@ -25,6 +25,10 @@ struct RunResult {
     // name a file, a password holding a line break). Meant for the case that
     // the output file is empty; a run that succeeded may still carry one.
     QString reason;
+    // How the client ended (-1 when it did not run or crashed) and the end of
+    // what it wrote on standard error.
+    int exitCode = -1;
+    QByteArray standardError;
     // The client's standard output when it was kept in memory
     // (OutputTo::Memory): its first Runner::CapturedOutputLimit bytes.
     QByteArray output;

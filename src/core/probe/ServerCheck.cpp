@@ -10,6 +10,13 @@ CommandLine serverCheckLine(const ServerRecord& record)
                            ResolveSshHost(record), record.domain);
 }
 
+bool raidTextMissing(const RunResult& result)
+{
+    const QByteArray& err = result.standardError;
+    return result.started && !result.timedOut && !result.terminated && result.exitCode > 0 &&
+           err.contains("mdstat: No such file or directory") && !err.contains("FATAL ERROR");
+}
+
 CheckVerdict offlineVerdict(const QString& reason)
 {
     CheckVerdict verdict;

@@ -25,6 +25,11 @@ inline const QString NoAnswerReason = QStringLiteral("the server sent no answer"
 // The server-check line of a record, its connection parameters resolved now.
 CommandLine serverCheckLine(const ServerRecord& record);
 
+// Whether a RAID re-check reached its server and found no /proc/mdstat there
+// (no software RAID): the remote cat failed, which plink passes on as its
+// exit status, while the login itself went well.
+bool raidTextMissing(const RunResult& result);
+
 // The Offline verdict: a critical status cell.
 CheckVerdict offlineVerdict(const QString& reason);
 

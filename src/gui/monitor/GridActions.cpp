@@ -83,6 +83,10 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
 {
     Module& state = module();
     const OutputRead output = readOutputFile(RaidTempFileName);
+    if (!output.hasText && raidTextMissing(result)) {
+        noRaidAnswer(row, domain);
+        return;
+    }
     if (!output.hasText) {
         // The RAID cell keeps ">Pending..." until the row's next check.
         MessageBox::ask(QStringLiteral("Unable to connect to server."), domain,
@@ -149,6 +153,38 @@ void Main::raidRecheckEnded(int row, const QString& domain, const RunResult& res
     if (target > 0) {
         showCell(target, RaidCol, raidComparison(text, stored));
         grid_->setCellToolTip(target, RaidCol, summary);
+    }
+    state.raidRecheck = false;
+}
+
+void Main::noRaidAnswer(int row, const QString& domain)
+{
+    Module& state = module();
+    const int answer = MessageBox::ask(
+        QStringLiteral("This server has no software RAID (/proc/mdstat is missing).\n\nAccept "
+                       "that as its reference?"),
+        domain, MessageBox::Question);
+    if (answer == MessageBox::Yes && servers_.FindFirst(domain)) {
+        StoreStatus status = servers_.Edit();
+        if (status.ok()) {
+            servers_.buffer().raidStatus = NoRaidReference;
+            status = servers_.Update();
+        }
+        if (!status.ok()) {
+            servers_.CancelUpdate();
+            MessageBox::ask(QStringLiteral("The RAID state could not be stored."), domain,
+                            MessageBox::Critical, status.message);
+        }
+    }
+    // The cell compares with what the file holds now.
+    const ServerLookup::Result held = ServerLookup(fileName_).find(domain);
+    const int target = rowOfDomain(row, domain);
+    if (held.status.ok() && target > 0) {
+        const QString& stored = held.record.raidStatus;
+        showCell(target, RaidCol,
+                 stored.isEmpty() ? CellVerdict{CellText::NotVerified, Level::Warning}
+                                  : raidComparison(QString(), stored));
+        grid_->setCellToolTip(target, RaidCol, mdSummary(Mdstat{}).join(QLatin1Char('\n')));
     }
     state.raidRecheck = false;
 }

@@ -93,6 +93,8 @@ private:
     void interactiveLogin();
     void raidRecheck();
     void raidRecheckEnded(int row, const QString& domain, const RunResult& result);
+    // The re-check reached a server without /proc/mdstat.
+    void noRaidAnswer(int row, const QString& domain);
     int rowOfDomain(int row, const QString& domain) const;
     // Drops the checks of the cycle; true when some had not finished.
     bool abandonCycle();

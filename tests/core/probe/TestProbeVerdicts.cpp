@@ -85,6 +85,14 @@ void TestProbeVerdicts::parse_data()
         << "60\n0\nmonday\n"
         << Mdstat << "1m"
         << "monday\n " << int(Good) << "DIRTY!!!" << int(Alarm);
+    // The reference of a server without software RAID: none read is clean, arrays are not.
+    QTest::newRow("no mdstat, no RAID accepted")
+        << "60\n0\nmonday\n"
+        << NoRaidReference << "1m"
+        << "monday\n " << int(Good) << "Clean" << int(Good);
+    QTest::newRow("arrays appear where no RAID was accepted")
+        << "60\n0\nmonday\n" + Mdstat << NoRaidReference << "1m"
+        << "monday\n " << int(Good) << "DIRTY!!!" << int(Alarm);
     QTest::newRow("no mdstat, nothing stored")
         << "60\n0\nmonday\n"
         << QString() << "1m"

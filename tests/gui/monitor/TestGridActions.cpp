@@ -27,6 +27,8 @@ private slots:
     void degradedStateIsAcceptedOnSecondThought_data();
     void degradedStateIsAcceptedOnSecondThought();
     void unreachableServer();
+    void serverWithoutRaid_data();
+    void serverWithoutRaid();
     void otherCellsDoNothing_data();
     void otherCellsDoNothing();
     void raidCellOfAnOfflineRow();
@@ -207,6 +209,51 @@ void TestGridActions::degradedStateIsAcceptedOnSecondThought()
     QCOMPARE(boxes()[1].code, int(MessageBox::Question));
     QVERIFY2(boxes()[1].text.contains("degraded:\n" + summary + "\n"), qPrintable(boxes()[1].text));
     QCOMPARE(kit::raidStatusOf("a.example"), stored);
+}
+
+// A server reached without /proc/mdstat: asked, not "Unable to connect".
+void TestGridActions::serverWithoutRaid_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("cellText");
+    QTest::newRow("yes") << int(MessageBox::Yes) << "No software RAID"
+                         << "Clean";
+    QTest::newRow("no changes nothing") << int(MessageBox::No) << ""
+                                        << "Not Verified";
+}
+
+void TestGridActions::serverWithoutRaid()
+{
+    QFETCH(int, answer);
+    QFETCH(QString, stored);
+    QFETCH(QString, cellText);
+    FixtureServer& server = startServer("a.example");
+    server.removeFile("mdstat");
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    startMonitor();
+    QCOMPARE(kit::text(*main, 1, kit::Raid), QStringLiteral("Not Verified"));
+
+    messages->answerNext(answer);
+    doubleClick(1, kit::Raid);
+    QTRY_VERIFY_WITH_TIMEOUT(!module().raidRecheck, 20000);
+    QCOMPARE(boxes(), (QList<MessageBox::Request>{
+                          {"This server has no software RAID (/proc/mdstat is missing).\n\n"
+                           "Accept that as its reference?",
+                           "a.example",
+                           MessageBox::Question,
+                           {}}}));
+    QCOMPARE(kit::raidStatusOf("a.example"), stored);
+    QCOMPARE(kit::text(*main, 1, kit::Raid), cellText);
+    QCOMPARE(kit::cell(*main, 1, kit::Raid)->toolTip(), QStringLiteral("no md arrays"));
+    if (answer != MessageBox::Yes)
+        return;
+    // The checks agree while it has none, and the day arrays appear it is DIRTY!!!.
+    refreshAndWait();
+    QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"Clean", kit::White, kit::Black}));
+    server.setMdstat(HealthyMdstat);
+    refreshAndWait();
+    QCOMPARE(kit::cellOf(*main, 1, kit::Raid), (kit::Cell{"DIRTY!!!", kit::Red, kit::White}));
 }
 
 void TestGridActions::unreachableServer()
