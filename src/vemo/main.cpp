@@ -50,6 +50,8 @@ int main(int argc, char* argv[])
     Runner::instance().setKeyFile(key.keyFile);
 
     const QString fileName = QString::fromLatin1(ServerFile::DefaultName);
+    if (const QString said = ServerFile::makePrivate(fileName); !said.isEmpty())
+        std::fprintf(stderr, "vemo: %s\n", qPrintable(said));
     const StoreStatus status = openServerFileWaitingForLock(fileName, title);
     if (terminationRequested())
         return 0; // during the wait's box

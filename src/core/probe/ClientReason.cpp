@@ -47,6 +47,20 @@ QString accessDenied(const QString& err, const LoginWays& ways)
 
 } // namespace
 
+QString reasonAdvice(const QString& reason)
+{
+    if (reason == HostKeyUnknownReason)
+        return QStringLiteral("To trust it, log in once by double-clicking the server's name and "
+                              "accept the key that putty shows, or save the server again in "
+                              "Server Maintenance: its verification window asks.");
+    if (reason == HostKeyChangedReason)
+        return QStringLiteral("The server shows another key than the one trusted before. That can "
+                              "mean the connection is being intercepted, or that the server was "
+                              "reinstalled. Compare the key with the server's own before you "
+                              "trust it; the checks never accept it for you.");
+    return {};
+}
+
 QString clientFailureReason(const QString& program, const QByteArray& standardError, int exitCode,
                             bool crashed, const LoginWays& ways)
 {
@@ -61,9 +75,9 @@ QString clientFailureReason(const QString& program, const QByteArray& standardEr
     if (has("Access denied") || has("password was not accepted") || has("'s password:"))
         return accessDenied(err, ways);
     if (has("host key is not cached"))
-        return QStringLiteral("host key not yet trusted");
+        return HostKeyUnknownReason;
     if (has("POTENTIAL SECURITY BREACH") || has("host key does not match"))
-        return QStringLiteral("host key differs from the trusted one");
+        return HostKeyChangedReason;
 
     // Otherwise the client's own last word: its fatal error, else its last line.
     const QStringList lines = err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

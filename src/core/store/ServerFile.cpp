@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -56,6 +57,18 @@ std::optional<StoreStatus> unreachable(const QString& fileName)
 
 // Why an existing file cannot be a servers file: it is no file, cannot be
 // read (and why), or is no SQLite file; nothing when it may be one.
+// An empty file of mode 0600 at the name (an empty file is an empty
+// database); where that fails SQLite's own attempt says why.
+void createPrivate(const QString& fileName)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return;
+    ::fchmod(fd, 0600); // the umask may have taken more than the others' bits
+    ::close(fd);
+}
+
 std::optional<StoreStatus> existingFileProblem(const QString& fileName)
 {
     if (!QFileInfo(fileName).isFile())
@@ -228,7 +241,10 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check)
             return *problem;
     }
     // A new file is made only at the name itself, never through a link that
-    // appeared since the test above.
+    // appeared since the test above. It holds every password: it is made
+    // owner-only whatever the umask, and SQLite gives its journal the same mode.
+    if (!existed)
+        createPrivate(fileName);
     const int flags =
         SQLITE_OPEN_READWRITE | (existed ? 0 : SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW);
     const StoreStatus status = openVerified(fileName, db, flags, LockWait, check, true);
@@ -249,6 +265,27 @@ StoreStatus openReadOnly(const QString& fileName, sqlite3** db)
     // A save by another program holds the file for moments; a longer hold is a lock.
     return openVerified(fileName, db, SQLITE_OPEN_READONLY, std::chrono::milliseconds(2000),
                         Check::Thorough, false);
+}
+
+QString makePrivate(const QString& fileName)
+{
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(fileName);
+    if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        (info.st_mode & 077) == 0)
+        return {};
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("Warning: the server file \"%1\" holds the servers' passwords, and "
+                              "other users can read it; it belongs to another user, so it was "
+                              "left as it is. Its owner can make it private with chmod 600.")
+            .arg(shown(fileName));
+    if (::chmod(path.constData(), 0600) != 0)
+        return QStringLiteral("Warning: the server file \"%1\" holds the servers' passwords, and "
+                              "other users can read it; it could not be made private: %2.")
+            .arg(shown(fileName), QString::fromLocal8Bit(std::strerror(errno)));
+    return QStringLiteral("The server file \"%1\" holds the servers' passwords and other users "
+                          "could read it: it is private now (mode 0600).")
+        .arg(shown(fileName));
 }
 
 QString writeProblem(const QString& fileName)

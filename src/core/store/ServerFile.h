@@ -47,6 +47,11 @@ StoreStatus open(const QString& fileName, sqlite3** db, Check check = Check::Qui
 // program holds locked for writing. Every page is verified, as Thorough does.
 StoreStatus openReadOnly(const QString& fileName, sqlite3** db);
 
+// An existing file that other users can read is made owner-only (0600) when
+// this user owns it; one of another owner is left as it is. Returns the line
+// that says which, or nothing when the file is private already or missing.
+QString makePrivate(const QString& fileName);
+
 // A message when the file or its folder cannot be written, else empty.
 QString writeProblem(const QString& fileName);
 

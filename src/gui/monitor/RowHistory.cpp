@@ -9,6 +9,7 @@
 #include "monitor/MonitorAlerts.h"
 #include "monitor/ServerHistory.h"
 #include "monitor/ServersGrid.h"
+#include "probe/ClientReason.h"
 #include "probe/Mdstat.h"
 
 #include <QApplication>
@@ -147,10 +148,13 @@ void Main::checkFinished(int row, const QString& domain, const CheckVerdict& ver
         if (!verdict.online) {
             const QString since =
                 sinceOf(history_->known(domain, HistoryAspect::Status), HistoryState::Offline, now);
+            // What to do about it, when there is something to do.
+            const QString advice = reasonAdvice(verdict.reason);
             grid_->setCellToolTip(row, StatusCol,
                                   CellText::Offline +
                                       (since.isEmpty() ? QString() : QLatin1Char(' ') + since) +
-                                      QStringLiteral(": ") + verdict.reason);
+                                      QStringLiteral(": ") + verdict.reason +
+                                      (advice.isEmpty() ? QString() : QLatin1Char('\n') + advice));
         } else {
             QString raid = mdSummary(parseMdstat(verdict.raidText)).join(QLatin1Char('\n'));
             const QString dirty =

@@ -3,6 +3,7 @@
 #include "store/ServerLookup.h"
 #include "store/Servers.h"
 #include "support/FileLock.h"
+#include "support/Processes.h"
 #include "support/ServerRecords.h"
 
 #include <QDir>
@@ -12,7 +13,9 @@
 #include <QTest>
 #include <csignal>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace
 {
@@ -63,6 +66,10 @@ private slots:
     void cleanup();
 
     void missingFileIsCreatedEmpty();
+    void fileIsPrivateWhateverTheUmask_data();
+    void fileIsPrivateWhateverTheUmask();
+    void readableFileIsMadePrivate_data();
+    void readableFileIsMadePrivate();
     void recordsKeepTableOrderAndFieldsRoundTrip();
     void lookupComparesValues();
     void viewsSeeOthersChangesOnlyAfterRefresh();
@@ -108,6 +115,64 @@ void TestServers::missingFileIsCreatedEmpty()
     QCOMPARE(view.Domain(), QString());
     QCOMPARE(view.Edit().error, StoreError::NoCurrentRecord);
     QCOMPARE(view.Delete().error, StoreError::NoCurrentRecord);
+}
+
+void TestServers::fileIsPrivateWhateverTheUmask_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::newRow("umask 022") << 022;
+    QTest::newRow("umask 077") << 077;
+    QTest::newRow("umask 277") << 0277;
+}
+
+// It holds every password: the file and its journal are the owner's alone.
+void TestServers::fileIsPrivateWhateverTheUmask()
+{
+    QFETCH(int, mask);
+    const mode_t previous = ::umask(mode_t(mask));
+    {
+        Servers view(file);
+        QVERIFY2(view.openStatus().ok(), qPrintable(view.openStatus().message));
+    }
+    QCOMPARE(modeOf(file), 0600);
+    // A write under way: SQLite's journal beside the file.
+    sqlite3* db = nullptr;
+    QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(db, "BEGIN IMMEDIATE; INSERT INTO Server (Domain) VALUES ('x')", nullptr,
+                          nullptr, nullptr),
+             SQLITE_OK);
+    QCOMPARE(modeOf(file + "-journal"), 0600);
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    ::umask(previous);
+}
+
+void TestServers::readableFileIsMadePrivate_data()
+{
+    QTest::addColumn<bool>("mine");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("mine") << true << 0600 << "is private now (mode 0600)";
+    QTest::newRow("another user's") << false << 0644 << "it was left as it is";
+}
+
+void TestServers::readableFileIsMadePrivate()
+{
+    QFETCH(bool, mine);
+    QFETCH(int, mode);
+    QFETCH(QString, said);
+    QVERIFY(addServers({}, file));
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther));
+    constexpr uid_t Nobody = 65534; // any other user: root may give the file away
+    if (!mine)
+        QCOMPARE(::chown(QFile::encodeName(file).constData(), Nobody, gid_t(-1)), 0);
+    const QString line = ServerFile::makePrivate(file);
+    QVERIFY2(line.contains(said) && line.contains(QFileInfo(file).absoluteFilePath()),
+             qPrintable(line));
+    QCOMPARE(modeOf(file), mode);
+    if (mine)
+        QCOMPARE(ServerFile::makePrivate(file), QString()); // once
 }
 
 void TestServers::recordsKeepTableOrderAndFieldsRoundTrip()

@@ -127,13 +127,14 @@ inline Cell cellOf(Main& main, int row, int col)
 }
 
 // Why an offline row is offline: its Status hint after "!!!Offline!!! since
-// 14:02, 3 h 12 min: " (a check stopped before it answered has the reason alone).
+// 14:02, 3 h 12 min: " and before any advice on the next line (a check
+// stopped before it answered has the reason alone).
 inline QString offlineReason(Main& main, int row)
 {
     const QString hint = cell(main, row, Status)->toolTip();
     if (!hint.startsWith(QStringLiteral("!!!Offline!!!")))
         return hint;
-    return hint.section(QStringLiteral(": "), 1);
+    return hint.section(QLatin1Char('\n'), 0, 0).section(QStringLiteral(": "), 1);
 }
 
 // A row's four verdicts: Status, Uptime, RAID and Backup.

@@ -45,6 +45,8 @@ private slots:
     void fanOutBoundsClientsAndEveryRowEnds();
     void silentHostsHoldNoPlace();
     void oversizedAnswerGoesOffline();
+    void hostKeyReasonsSayWhatToDo_data();
+    void hostKeyReasonsSayWhatToDo();
     void lockedFileGivesOffline_data();
     void lockedFileGivesOffline();
     void maintenanceRebuildsAndRestarts();
@@ -449,6 +451,46 @@ void TestCheckCycle::oversizedAnswerGoesOffline()
     QCOMPARE(kit::offlineReason(*main, 1), AnswerTooLargeReason);
     QVERIFY2(largest > 0 && largest <= AnswerLimit, qPrintable(QString::number(largest)));
     QCOMPARE(leftoverTempFiles(), QStringList());
+}
+
+// From the real client's messages: a key met first and a changed one, each
+// with what to do in the row's hint; neither is ever accepted by the check.
+void TestCheckCycle::hostKeyReasonsSayWhatToDo_data()
+{
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("advice");
+    QTest::newRow("first contact") << false << "host key not yet trusted"
+                                   << "log in once by double-clicking the server's name";
+    QTest::newRow("changed key") << true << "host key differs from the trusted one"
+                                 << "can mean the connection is being intercepted";
+}
+
+void TestCheckCycle::hostKeyReasonsSayWhatToDo()
+{
+    QFETCH(bool, changed);
+    QFETCH(QString, reason);
+    QFETCH(QString, advice);
+    FixtureOptions untrusted;
+    untrusted.trustHostKey = false;
+    FixtureServer& server = startServer("a.example", untrusted);
+    QVERIFY2(env->ok(), qPrintable(env->error()));
+    QFile cache(env->puttyDir() + "/sshhostkeys");
+    if (changed) {
+        QVERIFY(cache.open(QIODevice::WriteOnly));
+        cache.write(
+            QStringLiteral("rsa2@%1:127.0.0.1 0x10001,0xc0ffee\n").arg(server.port()).toLatin1());
+        cache.close();
+    }
+    startMonitor();
+    QCOMPARE(kit::offlineReason(*main, 1), reason);
+    const QString hint = kit::cell(*main, 1, kit::Status)->toolTip();
+    QVERIFY2(hint.section('\n', 1).contains(advice), qPrintable(hint));
+    // The cache holds what it held: nothing was accepted for the user.
+    QVERIFY(cache.open(QIODevice::ReadOnly));
+    const QByteArray after = cache.readAll();
+    QCOMPARE(after.contains("0xc0ffee"), changed);
+    QCOMPARE(after.contains(server.hostKeyLine().toLatin1()), false);
 }
 
 void TestCheckCycle::lockedFileGivesOffline_data()
