@@ -269,7 +269,8 @@ StoreStatus openReadOnly(const QString& fileName, sqlite3** db)
 
 QString makePrivate(const QString& fileName)
 {
-    struct stat info {};
+    struct stat info {
+    };
     const QByteArray path = QFile::encodeName(fileName);
     if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
         (info.st_mode & 077) == 0)
