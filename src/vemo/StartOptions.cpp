@@ -17,6 +17,99 @@ namespace
 const QString DataFolderSwitch = QStringLiteral("--data-folder");
 const QString KeySwitch = QStringLiteral("--key");
 
+// Qt's own options, as its application classes take them out of the command
+// line (one or two leading dashes): those followed by a value, then flags.
+const QStringList QtValueOptions{"platform",
+                                 "platformpluginpath",
+                                 "platformtheme",
+                                 "plugin",
+                                 "qwindowgeometry",
+                                 "qwindowicon",
+                                 "qwindowtitle",
+                                 "session",
+                                 "display",
+                                 "geometry",
+                                 "style",
+                                 "stylesheet",
+                                 "qmljsdebugger",
+                                 "title",
+                                 "icon",
+                                 "name",
+                                 "visual"};
+const QStringList QtFlags{"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
+
+// The name of a Qt option without its dashes and any "=value", or empty when
+// the argument is not one.
+QString qtOptionName(const QString& argument)
+{
+    if (!argument.startsWith(QLatin1Char('-')) || argument.startsWith(QLatin1String("---")))
+        return {};
+    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+    name = name.left(name.indexOf(QLatin1Char('=')));
+    return QtValueOptions.contains(name) || QtFlags.contains(name) ? name : QString();
+}
+
+// The platforms that draw on a display server; the others (offscreen, vnc,
+// linuxfb, eglfs...) need none.
+bool needsDisplayServer(const QString& platforms)
+{
+    if (platforms.isEmpty())
+        return true; // Qt picks xcb or wayland
+    for (const QString& platform : platforms.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QString name = platform.section(QLatin1Char(':'), 0, 0);
+        if (name != QLatin1String("xcb") && !name.startsWith(QLatin1String("wayland")))
+            return false;
+    }
+    return true;
+}
+
+struct Switches {
+    bool useDataFolder = false;
+    std::optional<QString> key;
+    QString platform;          // -platform's value, if given
+    bool displayNamed = false; // -display
+    QString problem;           // the first argument refused, said as vemo says it
+};
+
+Switches parse(const QStringList& arguments)
+{
+    Switches switches;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == DataFolderSwitch) {
+            switches.useDataFolder = true;
+            continue;
+        }
+        if (argument.startsWith(KeySwitch + QLatin1Char('='))) {
+            switches.key = argument.mid(KeySwitch.size() + 1);
+            continue;
+        }
+        if (argument == KeySwitch && i + 1 < arguments.size()) {
+            switches.key = arguments[++i];
+            continue;
+        }
+        if (const QString qt = qtOptionName(argument); !qt.isEmpty()) {
+            QString value;
+            if (argument.contains(QLatin1Char('=')))
+                value = argument.section(QLatin1Char('='), 1);
+            else if (QtValueOptions.contains(qt) && i + 1 < arguments.size())
+                value = arguments[++i];
+            if (qt == QLatin1String("platform"))
+                switches.platform = value;
+            switches.displayNamed |= qt == QLatin1String("display");
+            continue;
+        }
+        const char* kind = argument == KeySwitch                   ? "switch without its file"
+                           : argument.startsWith(QLatin1Char('-')) ? "unknown switch"
+                                                                   : "unexpected argument";
+        switches.problem = QStringLiteral("vemo: %1 '%2'\nTry 'vemo --help' for the switches "
+                                          "vemo knows.\n")
+                               .arg(QLatin1String(kind), argument);
+        return switches;
+    }
+    return switches;
+}
+
 bool asksForHelp(const QString& argument)
 {
     return argument == QLatin1String("--help") || argument == QLatin1String("-h");
@@ -94,35 +187,35 @@ std::optional<int> answerAtOnce(int argc, char* argv[])
             return 0;
         }
     }
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const Switches switches = parse(arguments);
+    if (!switches.problem.isEmpty()) {
+        std::fputs(qPrintable(switches.problem), stderr);
+        return 2;
+    }
+    const QString platform =
+        switches.platform.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM") : switches.platform;
+    if (needsDisplayServer(platform) && !switches.displayNamed &&
+        qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("vemo: vemo is a desktop program and needs a display (neither DISPLAY nor "
+                   "WAYLAND_DISPLAY is set); for checks without one use vemo-check.\n",
+                   stderr);
+        return 1;
+    }
     return std::nullopt;
 }
 
 std::optional<int> apply(const QStringList& arguments, std::optional<QString>* keySwitch)
 {
-    bool useDataFolder = false;
-    keySwitch->reset();
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments[i];
-        if (argument == DataFolderSwitch) {
-            useDataFolder = true;
-            continue;
-        }
-        if (argument.startsWith(KeySwitch + QLatin1Char('='))) {
-            *keySwitch = argument.mid(KeySwitch.size() + 1);
-            continue;
-        }
-        if (argument == KeySwitch && i + 1 < arguments.size()) {
-            *keySwitch = arguments[++i];
-            continue;
-        }
-        const char* kind = argument == KeySwitch                   ? "switch without its file"
-                           : argument.startsWith(QLatin1Char('-')) ? "unknown switch"
-                                                                   : "unexpected argument";
-        std::fprintf(stderr, "vemo: %s '%s'\nTry 'vemo --help' for the switches vemo knows.\n",
-                     kind, qPrintable(argument));
+    const Switches switches = parse(arguments);
+    *keySwitch = switches.key;
+    if (!switches.problem.isEmpty()) { // answerAtOnce refuses these before Qt starts
+        std::fputs(qPrintable(switches.problem), stderr);
         return 2;
     }
-    if (!useDataFolder)
+    if (!switches.useDataFolder)
         return std::nullopt;
 
     const QString folder = dataFolder();

@@ -17,8 +17,10 @@ QString dataFolder();
 // What --help prints.
 QString helpText();
 
-// Before the application object exists: answers --help and --version at once
-// (no display needed) and returns the exit status; otherwise nothing.
+// Before the application object exists, so that no answer needs a display:
+// --help and --version (status 0), an unknown switch or argument (the usage
+// hint, status 2), and a start that would need a display server while there
+// is none (one line pointing to vemo-check, status 1). Nothing otherwise.
 std::optional<int> answerAtOnce(int argc, char* argv[]);
 
 // Once Qt has taken out its own options (-platform, -style and the like):

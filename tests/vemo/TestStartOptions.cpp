@@ -84,6 +84,14 @@ void TestStartOptions::switchesAnswer_data()
     QTest::newRow("-h") << QStringList{"-h"} << "" << 0 << help << "";
     QTest::newRow("unknown switch")
         << QStringList{"--bogus"} << "offscreen" << 2 << QStringList{} << unknown.arg("--bogus");
+    QTest::newRow("unknown switch, no display")
+        << QStringList{"--bogus"} << "" << 2 << QStringList{} << unknown.arg("--bogus");
+    const QString noDisplay = "vemo: vemo is a desktop program and needs a display (neither "
+                              "DISPLAY nor WAYLAND_DISPLAY is set); for checks without one use "
+                              "vemo-check.\n";
+    QTest::newRow("no display") << QStringList{} << "" << 1 << QStringList{} << noDisplay;
+    QTest::newRow("no display for the launcher") << QStringList{"--data-folder", "-style=Fusion"}
+                                                 << "xcb" << 1 << QStringList{} << noDisplay;
     QTest::newRow("Qt's option stays Qt's")
         << QStringList{"-platform", "offscreen", "-reverse", "--data-folder", "-x"} << "" << 2
         << QStringList{} << unknown.arg("-x");
