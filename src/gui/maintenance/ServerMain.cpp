@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -132,6 +133,7 @@ ServerMain::ServerMain(QWidget* parent) : QDialog(parent), activationRetry_(new 
             });
     connect(ServersSpeedList, &QListWidget::itemDoubleClicked, this,
             &ServerMain::ServersSpeedList_DblClick);
+    ServersSpeedList->installEventFilter(this); // Space and Enter, see eventFilter
     connect(AddServerBut, &QPushButton::clicked, this, &ServerMain::AddServerBut_Click);
     connect(EditServerBut, &QPushButton::clicked, this, &ServerMain::EditServerBut_Click);
     connect(RemoveServerBut, &QPushButton::clicked, this, &ServerMain::RemoveServerBut_Click);
@@ -164,6 +166,25 @@ void ServerMain::showHistory(const QString& domain)
         new HistoryView(Servers_.fileName(), domain, QDateTime::currentMSecsSinceEpoch(), this);
     view->setAttribute(Qt::WA_DeleteOnClose);
     view->show();
+}
+
+// Tab makes the first domain current without selecting it; Space, and Enter
+// while it is not yet selected, select the current domain as a click does.
+// Enter on a selected domain goes on to the default button (Edit Server).
+bool ServerMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != ServersSpeedList || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    QListWidgetItem* item = ServersSpeedList->currentItem();
+    const bool space = key->key() == Qt::Key_Space;
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    if (!item || modifiers != Qt::NoModifier || !(space || (enter && !item->isSelected())))
+        return QDialog::eventFilter(watched, event);
+    item->setSelected(true);
+    ServersSpeedList_Click(item->text());
+    return true;
 }
 
 void ServerMain::showEvent(QShowEvent* event)

@@ -44,6 +44,8 @@ private slots:
     void panelShowsResolvedDetails_data();
     void panelShowsResolvedDetails();
     void keyboardSelectionPrintsThePanel();
+    void tabThenSpaceOrEnterSelects_data();
+    void tabThenSpaceOrEnterSelects();
     void removalAsksAndActsOnYesOnly();
     void doubleClickEditsOnlyWhileEditIsEnabled();
     void enterEditsAndEscCloses_data();
@@ -254,6 +256,33 @@ void TestServerMain::keyboardSelectionPrintsThePanel()
     QTest::keyClick(list(), Qt::Key_Down);
     QCOMPARE(selected()->text(), QStringLiteral("b.org"));
     QCOMPARE(panel()->lines().value(1), QStringLiteral(" Selected Server : b.org"));
+}
+
+void TestServerMain::tabThenSpaceOrEnterSelects_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Enter") << int(Qt::Key_Return);
+}
+
+// Tab leaves the first domain current but unselected; the key selects it as
+// a click does, and Enter opens no editor for a domain it only selected.
+void TestServerMain::tabThenSpaceOrEnterSelects()
+{
+    QFETCH(int, key);
+    QVERIFY(workspace_->seed({serverRecord("a.org"), serverRecord("b.org")}));
+    open();
+    mask()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(mask(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), list());
+    QVERIFY(!button("EditServerBut")->isEnabled());
+    auto noDialog = ModalWatch::on<AddServer>([](AddServer&) {});
+    QTest::keyClick(list(), Qt::Key(key));
+    QVERIFY(!noDialog->ran());
+    QCOMPARE(list()->currentItem()->text(), QStringLiteral("a.org"));
+    QVERIFY(list()->currentItem()->isSelected());
+    QVERIFY(button("EditServerBut")->isEnabled() && button("RemoveServerBut")->isEnabled());
+    QCOMPARE(panel()->lines().value(1), QStringLiteral(" Selected Server : a.org"));
 }
 
 void TestServerMain::removalAsksAndActsOnYesOnly()
