@@ -17,6 +17,11 @@
 //                      fan-out (A, B); default the default busy places, "cap"
 //                      the open-file cap. The window uses the program's places.
 //   --sweep:           instead: the bare driver alone at each fan-out, on A and B
+//   --a11y-client:     a program started with this process's id during each
+//                      window cycle, that says "ready" once it has found the
+//                      grid on the accessibility bus and one line of what it
+//                      measured when its standard input closes (a11y.sh runs
+//                      this case with the bridge on)
 //
 // For each cycle it prints the window's wall time, its own CPU and its
 // clients' CPU, the bare driver's wall time, the floor (the clients' CPU
@@ -32,6 +37,7 @@
 #include "monitor/ServersGrid.h"
 #include "platform/OpenFileLimit.h"
 #include "probe/CheckFanOut.h"
+#include "probe/ClientEnvironment.h"
 #include "probe/CommandLine.h"
 #include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
@@ -242,6 +248,7 @@ struct Run {
     double peakRss = 0;
     int peakClients = 0;
     double answeredAt = -1;      // when every row but the slow ones had its verdict
+    QString outside;             // what the outside client measured, if one ran
     QMap<QString, int> outcomes; // "Online", or "!!!Offline!!! (reason)", or what was left
 };
 
@@ -256,6 +263,43 @@ int pendingRows(const ServersGrid& grid)
     return pending;
 }
 
+// The program that times a screen reader's questions from another process
+// (--a11y-client); empty when none runs.
+QString outsideClient;
+
+// Starts the outside client on this process and waits until it has found the
+// grid; nothing when none is set or it could not find it.
+std::unique_ptr<QProcess> startOutsideClient()
+{
+    if (outsideClient.isEmpty())
+        return nullptr;
+    auto client = std::make_unique<QProcess>();
+    client->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    client->start(outsideClient, {QString::number(QCoreApplication::applicationPid())});
+    QElapsedTimer clock;
+    clock.start();
+    // The client asks this process, so the event loop must run while it looks.
+    while (client->state() != QProcess::NotRunning && !client->canReadLine() &&
+           clock.elapsed() < 90000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    if (client->readLine().trimmed() != "ready") {
+        std::fprintf(stderr, "the outside client did not find the grid\n");
+        client->kill();
+        client->waitForFinished();
+        return nullptr;
+    }
+    return client;
+}
+
+QString stopOutsideClient(QProcess* client)
+{
+    if (!client)
+        return QStringLiteral("no outside client");
+    client->closeWriteChannel();
+    client->waitForFinished(20000);
+    return QString::fromLocal8Bit(client->readAll()).trimmed();
+}
+
 // slowRows: rows that are expected to wait their deadline; answeredAt tells
 // when all the others had their verdicts.
 Run windowCycle(int slowRows = 0)
@@ -267,6 +311,7 @@ Run windowCycle(int slowRows = 0)
     main.setMaxRunningChecks(checkFanOut());
     main.show();
     QCoreApplication::processEvents();
+    const std::unique_ptr<QProcess> outside = startOutsideClient();
 
     QEventLoop loop;
     StallWatch watch;
@@ -300,6 +345,8 @@ Run windowCycle(int slowRows = 0)
     run.stallAtS = watch.longestStallAtS();
     run.turnCpuMs = watch.longestTurnCpuMs();
     run.ended = isIdle(main);
+    if (!outsideClient.isEmpty())
+        run.outside = stopOutsideClient(outside.get());
 
     const ServersGrid& grid = main.grid();
     for (int row = 1; row < grid.rows(); ++row) {
@@ -331,6 +378,8 @@ Run bareDriver(const QList<ServerRecord>& records, int fanOut, const QString& pa
             const CommandLine line = ServerCheckLine(r.sshPort, QString(), r.serverHost, r.domain);
             auto* process = new QProcess;
             process->setStandardInputFile(QProcess::nullDevice());
+            // As the program starts its clients, so the ratio is the window's own cost.
+            process->setProcessEnvironment(ClientEnvironment::waitedClients());
             process->setStandardOutputFile(line.outputFile);
             QObject::connect(process, &QProcess::finished, [&, process, line] {
                 process->deleteLater();
@@ -489,6 +538,11 @@ bool cycleBenchmark(QTextStream& out, const Scenario& s, int fanOut)
                .arg(window.stallCpuMs, 0, 'f', 1)
                .arg(window.turnCpuMs, 0, 'f', 1)
         << Qt::endl;
+    if (!window.outside.isEmpty())
+        out << QStringLiteral("  from another process, the grid's extents over the "
+                              "accessibility bus: %1")
+                   .arg(window.outside)
+            << Qt::endl;
     if (!s.fixtures)
         out << QStringLiteral("  targets: window/bare <= 1.15 %1, window/floor <= 1.5 %2, "
                               "stall < 50 ms %3, peak RSS < 80 MiB %4")
@@ -674,7 +728,8 @@ QList<int> numbers(const QString& text)
 int main(int argc, char** argv)
 {
     raiseOpenFileLimit(); // as the program does at start-up
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QTextStream out(stdout);
@@ -691,10 +746,12 @@ int main(int argc, char** argv)
             sizes = numbers(args[i + 1]);
         else if (args[i] == QLatin1String("--sweep"))
             sweepFanOuts = numbers(args[i + 1]);
+        else if (args[i] == QLatin1String("--a11y-client"))
+            outsideClient = args[i + 1];
     }
     if (args.size() % 2 != 0 || sizes.size() != 6) {
         std::fprintf(stderr, "usage: bench_monitor [--fan-out F|cap] [--sizes A,B,C,D,E,F] "
-                             "[--sweep F1,...]\n");
+                             "[--sweep F1,...] [--a11y-client PROGRAM]\n");
         return 2;
     }
 

@@ -1,5 +1,6 @@
 #include "probe/Runner.h"
 
+#include "probe/ClientEnvironment.h"
 #include "probe/ClientReason.h"
 #include "probe/OutputFile.h"
 #include "probe/PasswordFiles.h"
@@ -270,6 +271,7 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     process->setArguments(
         line.arguments(password.readFd < 0 ? QString() : inheritedFilePath(password.readFd)));
     process->setStandardInputFile(QProcess::nullDevice());
+    process->setProcessEnvironment(ClientEnvironment::waitedClients());
     run->captureOutput = output == OutputTo::Memory;
     if (!run->captureOutput)
         process->setStandardOutputFile(QProcess::nullDevice()); // created.fd replaces it

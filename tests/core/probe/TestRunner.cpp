@@ -91,6 +91,7 @@ private slots:
     void callerGoneEndsItsClient();
     void detachedStarts();
     void keyFileReachesEveryClient();
+    void clientsSkipTheHeavyEntropyCommands();
     void terminalKeepsTheHostKeyFolder();
     void verificationTerminalHoldsOnlyOnFailure_data();
     void verificationTerminalHoldsOnlyOnFailure();
@@ -628,6 +629,24 @@ void TestRunner::keyFileReachesEveryClient()
     QCOMPARE(box.calls("plink").value(0).args, keyed + QStringList{RaidCommand});
     QVERIFY(!box.calls("plink").value(0).password.has_value());
     QVERIFY(!readOutputFile(RaidTempFileName).hasText);
+}
+
+// plink runs "ps -axu" and "ls -al /tmp" through sh for entropy at every
+// start; for the checks both lead to true, and the rest of PATH stays.
+void TestRunner::clientsSkipTheHeavyEntropyCommands()
+{
+    Sandbox& box = servers_->sandbox();
+    QFile plink(box.bin() + "/plink");
+    QVERIFY(plink.open(QIODevice::WriteOnly));
+    plink.write("#!/bin/sh\nsh -c 'ps -axu 2>/dev/null' | wc -c\nsh -c 'ls -al /tmp' | wc -c\n");
+    plink.close();
+    QVERIFY(plink.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    box.setPath(Sandbox::Path::StandInsFirst);
+
+    auto raid = run(RaidRecheckLine("22", "pw", "h"));
+    QCOMPARE(ended(raid), QStringLiteral("started"));
+    const OutputRead out = readOutputFile(RaidTempFileName);
+    QCOMPARE(out.text.split('\n', Qt::SkipEmptyParts), (QStringList{"0", "0"}));
 }
 
 void TestRunner::terminalKeepsTheHostKeyFolder()

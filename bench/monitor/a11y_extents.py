@@ -1,0 +1,86 @@
+#!/usr/bin/python3
+"""Times a screen reader's questions to a program from outside.
+
+    a11y_extents.py PID
+
+Finds the program PID on the accessibility (AT-SPI) bus, finds its first
+table, says "ready" on standard output, then asks the table's extents every
+INTERVAL seconds, timing each round trip, until standard input closes. Then it
+prints one line: count, median, p99 and longest round trip in ms.
+"""
+import os
+import sys
+import threading
+import time
+
+import gi
+
+gi.require_version("Atspi", "2.0")
+from gi.repository import Atspi  # noqa: E402
+
+INTERVAL = 0.03
+FIND_FOR = 60.0
+
+
+def find_app(pid):
+    desktop = Atspi.get_desktop(0)
+    for i in range(desktop.get_child_count()):
+        app = desktop.get_child_at_index(i)
+        if app is not None and app.get_process_id() == pid:
+            return app
+    return None
+
+
+def find_table(node, depth=0):
+    """The first table under node; a table's own cells are not searched."""
+    if node.get_role() == Atspi.Role.TABLE:
+        return node
+    if depth > 12:
+        return None
+    for i in range(node.get_child_count()):
+        child = node.get_child_at_index(i)
+        if child is not None:
+            found = find_table(child, depth + 1)
+            if found is not None:
+                return found
+    return None
+
+
+def main():
+    pid = int(sys.argv[1])
+    Atspi.set_timeout(30000, 30000)  # a long stall is measured, not cut off
+    deadline = time.monotonic() + FIND_FOR
+    table = None
+    while table is None and time.monotonic() < deadline:
+        try:
+            app = find_app(pid)
+            table = find_table(app) if app is not None else None
+        except gi.repository.GLib.Error:
+            table = None
+        if table is None:
+            time.sleep(0.2)
+    if table is None:
+        print("no table of process %d on the accessibility bus" % pid, flush=True)
+        return 1
+    print("ready", flush=True)
+
+    stop = threading.Event()
+    threading.Thread(target=lambda: (sys.stdin.read(), stop.set()), daemon=True).start()
+    times = []
+    while not stop.is_set():
+        start = time.perf_counter()
+        table.get_extents(Atspi.CoordType.SCREEN)
+        times.append((time.perf_counter() - start) * 1000)
+        stop.wait(INTERVAL)
+    times.sort()
+    if not times:
+        print("no answer timed", flush=True)
+        return 1
+    p99 = times[min(len(times) - 1, int(len(times) * 0.99))]
+    print("%d answers, median %.1f ms, p99 %.1f ms, longest %.1f ms"
+          % (len(times), times[len(times) // 2], p99, times[-1]), flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
