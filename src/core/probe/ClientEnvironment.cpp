@@ -17,7 +17,9 @@ std::unique_ptr<QTemporaryDir> makeQuietFolder()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     const QString base = !runtime.isEmpty() && QDir(runtime).exists() ? runtime : QDir::tempPath();
     auto folder = std::make_unique<QTemporaryDir>(base + QStringLiteral("/vemo-quiet-XXXXXX"));
-    const QString truth = QStandardPaths::findExecutable(QStringLiteral("true"));
+    // The system's own, whatever PATH holds when the first client starts.
+    const QString truth = QStandardPaths::findExecutable(
+        QStringLiteral("true"), {QStringLiteral("/usr/bin"), QStringLiteral("/bin")});
     if (!folder->isValid() || truth.isEmpty())
         return nullptr;
     for (const char* name : {"ps", "ls"}) {
