@@ -19,8 +19,9 @@ namespace ClientEnvironment
 // environment as it is when the folder cannot be made.
 QProcessEnvironment waitedClients();
 
-// The folder, empty when it could not be made. Made once per process, in
-// XDG_RUNTIME_DIR when set, else in the temporary folder; removed at exit.
+// The folder, empty when it could not be made: "vemo-quiet" in
+// XDG_RUNTIME_DIR, kept from run to run, or without one a temporary folder
+// removed at exit.
 QString quietFolder();
 
 } // namespace ClientEnvironment
