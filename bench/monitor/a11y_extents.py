@@ -16,7 +16,7 @@ import time
 import gi
 
 gi.require_version("Atspi", "2.0")
-from gi.repository import Atspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 INTERVAL = 0.03
 FIND_FOR = 60.0
@@ -55,7 +55,7 @@ def main():
         try:
             app = find_app(pid)
             table = find_table(app) if app is not None else None
-        except gi.repository.GLib.Error:
+        except GLib.Error:
             table = None
         if table is None:
             time.sleep(0.2)
