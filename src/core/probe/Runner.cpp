@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -87,7 +88,10 @@ QString terminalHolder()
 } // namespace
 
 struct Runner::Run {
-    QProcess* process = nullptr;
+    quint64 serial = 0;
+    QProcess* process = nullptr; // on the starter thread while starting
+    bool starting = false;
+    bool endWhenStarted = false; // endRun came while it was starting
     QPointer<QObject> context;
     bool hasContext = false;
     std::function<void(const RunResult&)> done;
@@ -112,7 +116,10 @@ struct Runner::Private {
     PasswordFiles passwords;
     QString keyFile;                        // given to every client that names none
     std::vector<std::unique_ptr<Run>> runs; // the waited clients not ended yet
+    quint64 lastSerial = 0;
     bool quitHooked = false;
+    QThread* starter = nullptr;        // starts the waited clients
+    QObject* starterContext = nullptr; // lives on starter
 };
 
 void Runner::keepOutput(Run* run, const QByteArray& bytes)
@@ -141,6 +148,26 @@ Runner::Runner(QObject* parent) : QObject(parent), d(std::make_unique<Private>()
 Runner::~Runner()
 {
     shutdown();
+    if (d->starter) {
+        d->starter->quit();
+        d->starter->wait();
+        delete d->starterContext;
+        delete d->starter;
+    }
+}
+
+// The thread lives as long as the runner: the kernel takes the thread that
+// started a client for its parent, whose end (PR_SET_PDEATHSIG) ends it.
+QObject* Runner::starter()
+{
+    if (!d->starter) {
+        d->starter = new QThread;
+        d->starter->setObjectName(QStringLiteral("client starter"));
+        d->starter->start();
+        d->starterContext = new QObject;
+        d->starterContext->moveToThread(d->starter);
+    }
+    return d->starterContext;
 }
 
 void Runner::shutdown()
@@ -148,9 +175,17 @@ void Runner::shutdown()
     // Clients still running belong to a program that is ending: stop them
     // all, then clear away their unread output and every password file. They
     // share one grace to end on SIGTERM, then those left are killed.
+    // Clients still starting come back to this thread first.
+    const bool starting =
+        std::any_of(d->runs.begin(), d->runs.end(), [](const auto& run) { return run->starting; });
+    if (starting)
+        QMetaObject::invokeMethod(
+            d->starterContext, [] {}, Qt::BlockingQueuedConnection);
     const std::vector<std::unique_ptr<Run>> runs = std::move(d->runs);
     d->runs.clear();
     for (const auto& run : runs) {
+        run->starting = false;
+        run->process->blockSignals(false);
         run->ended = true;
         disconnect(run->contextGone);
         run->process->disconnect(this);
@@ -264,7 +299,8 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     run->programName = line.program;
     run->outputFile = line.outputFile;
     run->ways = loginWays(line);
-    run->process = new QProcess(this);
+    // No parent: it goes to the starter thread and back.
+    run->process = new QProcess;
 
     QProcess* process = run->process;
     process->setProgram(executable);
@@ -300,31 +336,73 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     });
     if (context) {
         // Nobody will read the output of a caller that went away: stop its client.
-        run->contextGone = connect(context, &QObject::destroyed, process, [this, run] {
+        run->contextGone = connect(context, &QObject::destroyed, this, [this, run] {
             if (!run->ended)
                 endRun(run);
         });
     }
+    run->deadline = d->deadline;
+    run->serial = ++d->lastSerial;
+    run->starting = true;
 
+    // QProcess::start returns only once the child has exec'd (vfork): on busy
+    // cores its child waits for a core, a hundred milliseconds and more, and
+    // the event loop would wait with it. The starter thread waits instead and
+    // hands the process back; its signals are held until then.
+    process->blockSignals(true);
+    process->moveToThread(starter()->thread());
+    QMetaObject::invokeMethod(
+        starter(),
+        [this, process, home = thread(), serial = run->serial, outputFd = created.fd,
+         passwordFd = password.readFd] {
+            process->start();
+            // The child has its own copies now (or never started): ours go.
+            if (outputFd >= 0)
+                ::close(outputFd);
+            if (passwordFd >= 0)
+                ::close(passwordFd);
+            process->moveToThread(home);
+            QMetaObject::invokeMethod(
+                this, [this, serial] { started(serial); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void Runner::started(quint64 serial)
+{
+    const auto entry = std::find_if(d->runs.begin(), d->runs.end(),
+                                    [serial](const auto& run) { return run->serial == serial; });
+    if (entry == d->runs.end())
+        return; // shutdown took it
+    Run* run = entry->get();
+    run->starting = false;
+    QProcess* process = run->process;
+    process->blockSignals(false);
     run->deadlineTimer = new QTimer(process);
     run->deadlineTimer->setSingleShot(true);
     connect(run->deadlineTimer, &QTimer::timeout, this, [this, run] {
         run->timedOut = true;
         endRun(run);
     });
-    run->deadline = d->deadline;
     run->deadlineTimer->start(run->deadline);
-
-    process->start();
-    // The child has its own copies now (or never started): ours go.
-    if (created.fd >= 0)
-        ::close(created.fd);
-    if (password.readFd >= 0)
-        ::close(password.readFd);
+    if (process->state() == QProcess::NotRunning) {
+        // It failed, or already ended, while its signals were held.
+        if (process->error() == QProcess::FailedToStart)
+            failToStart(run);
+        else
+            finish(run, process->exitCode(), process->exitStatus() == QProcess::CrashExit);
+        return;
+    }
+    if (run->endWhenStarted)
+        endRun(run);
 }
 
 void Runner::endRun(Run* run)
 {
+    if (run->starting) {
+        run->endWhenStarted = true;
+        return;
+    }
     QProcess* process = run->process;
     if (process->state() == QProcess::NotRunning)
         return;
@@ -376,7 +454,8 @@ void Runner::finish(Run* run, int exitCode, bool crashed)
 void Runner::complete(Run* run, const RunResult& result)
 {
     run->ended = true;
-    run->deadlineTimer->stop();
+    if (run->deadlineTimer)
+        run->deadlineTimer->stop();
     // Out of the list before its output file is cleared away below (a run in
     // the list still writes it); freed when this returns.
     const auto entry = std::find_if(d->runs.begin(), d->runs.end(),
@@ -517,7 +596,7 @@ QList<qint64> Runner::runningPids() const
     QList<qint64> pids;
     pids.reserve(d->runs.size());
     for (const auto& run : d->runs) {
-        if (run->process && run->process->state() == QProcess::Running && !run->ended)
+        if (!run->starting && run->process->state() == QProcess::Running && !run->ended)
             pids << run->process->processId();
     }
     return pids;

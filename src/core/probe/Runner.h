@@ -100,6 +100,8 @@ private:
               const QString& abandonedOutput);
     void removeUnreadOutput(const QString& outputFile);
     void hookApplicationQuit();
+    QObject* starter();
+    void started(quint64 serial);
     static void keepOutput(Run* run, const QByteArray& bytes);
     void endRun(Run* run);
     void failToStart(Run* run);
