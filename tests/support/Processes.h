@@ -35,8 +35,9 @@ QStringList passwordFiles();
 QStringList passwordFilesSince(const QStringList& before);
 
 // What shows of the clients this process starts, waited or detached: its live
-// children (a waited client is one as soon as RunCommand returns, even before
-// it runs the client's program) and the runner's password files.
+// children (a waited client is one once the runner's starter thread started
+// it, soon after RunCommand returns, even before it runs the client's program)
+// and the runner's password files.
 struct ClientTrace {
     QList<qint64> children;
     QStringList passwordFiles;
