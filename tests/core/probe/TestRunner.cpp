@@ -97,6 +97,7 @@ private slots:
     void verificationTerminalHoldsOnlyOnFailure();
     void shutdownEndsClientsAndClearsUp();
     void shutdownGivesClientsOneGrace();
+    void clientsEndWhileStillStarting();
 
 private:
     // RunCommand with a done callback that keeps what it received; the caller
@@ -786,6 +787,26 @@ void TestRunner::shutdownGivesClientsOneGrace()
     QCOMPARE(childProcesses("sleep"), QList<qint64>());
     // One grace of 3 s, against 12 s for a grace per client.
     QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestRunner::clientsEndWhileStillStarting()
+{
+    // Clients start on the runner's own thread and come back to it later: an
+    // end asked for in between still ends them, and nothing is left behind.
+    FixtureServer& s = servers_->start(FixtureOptions{.mode = FixtureMode::Held});
+    QVERIFY2(servers_->ok(), qPrintable(servers_->error()));
+    auto stopped = run(checkLine(s, "early.example"));
+    Runner::instance().TerminateProcesses("plink");
+    QCOMPARE(ended(stopped), "started, stopped: " + Runner::StoppedReason);
+    QVERIFY(!readOutputFile(CheckTempFileName("early.example")).hasText);
+
+    auto quit = run(checkLine(s, "late.example"));
+    Runner::instance().shutdown();
+    QCOMPARE(Runner::instance().runningCount(), 0);
+    QCOMPARE(childProcesses("plink"), QList<qint64>());
+    QVERIFY(postedCallsDelivered());
+    QVERIFY(!quit->called);
+    QCOMPARE(karuFiles(), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestRunner)
