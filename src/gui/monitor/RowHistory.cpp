@@ -121,8 +121,12 @@ void Main::showAcknowledgement(int row)
     if (!cell)
         return;
     if (!a) {
-        cell->setIcon(QIcon());
-        cell->setToolTip(QString());
+        // Most rows never had either: an empty value set anyway would still
+        // tell the view, and a screen reader, of a change.
+        if (cell->data(Qt::DecorationRole).isValid())
+            cell->setIcon(QIcon());
+        if (cell->data(Qt::ToolTipRole).isValid())
+            cell->setToolTip(QString());
         return;
     }
     cell->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
