@@ -6,7 +6,10 @@
 Finds the program PID on the accessibility (AT-SPI) bus, finds its first
 table, says "ready" on standard output, then asks the table's extents every
 INTERVAL seconds, timing each round trip, until standard input closes. Then it
-prints one line: count, median, p99 and longest round trip in ms.
+prints one line: count, median, p99 and longest round trip in ms; and one line
+"slow START MS" for every round trip of SLOW_MS or more, START on
+CLOCK_MONOTONIC in ns, so that the caller can tell those that fell into a
+pause of the whole machine.
 """
 import os
 import sys
@@ -19,6 +22,7 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
 INTERVAL = 0.03
+SLOW_MS = 10.0
 FIND_FOR = 60.0
 
 
@@ -67,10 +71,14 @@ def main():
     stop = threading.Event()
     threading.Thread(target=lambda: (sys.stdin.read(), stop.set()), daemon=True).start()
     times = []
+    slow = []
     while not stop.is_set():
-        start = time.perf_counter()
+        start = time.monotonic_ns()
         table.get_extents(Atspi.CoordType.SCREEN)
-        times.append((time.perf_counter() - start) * 1000)
+        ms = (time.monotonic_ns() - start) / 1e6
+        times.append(ms)
+        if ms >= SLOW_MS:
+            slow.append((start, ms))
         stop.wait(INTERVAL)
     times.sort()
     if not times:
@@ -79,6 +87,8 @@ def main():
     p99 = times[min(len(times) - 1, int(len(times) * 0.99))]
     print("%d answers, median %.1f ms, p99 %.1f ms, longest %.1f ms"
           % (len(times), times[len(times) // 2], p99, times[-1]), flush=True)
+    for start, ms in slow:
+        print("slow %d %.1f" % (start, ms), flush=True)
     return 0
 
 

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// The times the machine itself stood still. A thread at real-time priority
+// sleeps 2 ms at a time; when it wakes much later than that, nothing of this
+// machine ran on its core: what a stall measured over that time says nothing
+// of the program. On the development machine, a virtual one, a core stops
+// for up to 100 ms now and then while thousands of processes are started,
+// never with the cores merely busy. One thread sees the core it is on only,
+// so a pause of the other core alone is not seen.
+class MachinePauses
+{
+public:
+    // A wake-up this late counts as a pause.
+    static constexpr qint64 ThresholdNs = 20'000'000;
+
+    struct Span {
+        qint64 from = 0, to = 0; // CLOCK_MONOTONIC, ns
+    };
+
+    MachinePauses();
+    ~MachinePauses();
+    MachinePauses(const MachinePauses&) = delete;
+    MachinePauses& operator=(const MachinePauses&) = delete;
+
+    // False when the thread could not have real-time priority (not root):
+    // then its late wake-ups include ordinary waits for a core.
+    bool realTime() const { return realTime_; }
+    std::vector<Span> spans() const;
+    static bool overlaps(const std::vector<Span>& spans, qint64 from, qint64 to);
+    static qint64 nowNs();
+
+private:
+    void watch();
+
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> realTime_{false};
+    mutable std::mutex mutex_;
+    std::vector<Span> spans_;
+    std::thread thread_;
+};
