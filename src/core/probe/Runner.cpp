@@ -50,8 +50,8 @@ bool isConsoleClient(const QString& program)
 // that died before that was set is noticed here. Its standard output goes
 // into the output file the runner made, which the kernel keeps within the
 // answer limit (a write past it ends the client with SIGXFSZ), and it may
-// read the password pipe.
-void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
+// read the password pipe. It runs niceness steps nicer than the program.
+void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd, int niceness)
 {
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != parent)
         ::_exit(127);
@@ -62,6 +62,10 @@ void setUpWaitedChild(pid_t parent, int outputFd, int passwordFd)
     }
     if (passwordFd >= 0 && ::fcntl(passwordFd, F_SETFD, 0) != 0)
         ::_exit(127);
+    // Raising one's own niceness is always allowed; were it refused, the
+    // client would still run as it should.
+    if (niceness > 0)
+        (void)::setpriority(PRIO_PROCESS, 0, ::getpriority(PRIO_PROCESS, 0) + niceness);
 }
 
 // What a client has to log in with: the agent it inherits, a key file, a password.
@@ -117,6 +121,7 @@ struct Runner::Private {
     QString keyFile;                        // given to every client that names none
     std::vector<std::unique_ptr<Run>> runs; // the waited clients not ended yet
     quint64 lastSerial = 0;
+    int clientNiceness = 0;
     bool quitHooked = false;
     QThread* starter = nullptr;        // starts the waited clients
     QObject* starterContext = nullptr; // lives on starter
@@ -312,10 +317,10 @@ void Runner::RunCommand(const CommandLine& givenLine, QObject* context,
     if (!run->captureOutput)
         process->setStandardOutputFile(QProcess::nullDevice()); // created.fd replaces it
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->setChildProcessModifier(
-        [parent = ::getpid(), outputFd = created.fd, passwordFd = password.readFd] {
-            setUpWaitedChild(parent, outputFd, passwordFd);
-        });
+    process->setChildProcessModifier([parent = ::getpid(), outputFd = created.fd,
+                                      passwordFd = password.readFd, niceness = d->clientNiceness] {
+        setUpWaitedChild(parent, outputFd, passwordFd, niceness);
+    });
 
     if (run->captureOutput) {
         connect(process, &QProcess::readyReadStandardOutput, this,
@@ -551,6 +556,16 @@ void Runner::TerminateProcesses(const QString& text)
         run->terminated = true;
         endRun(run.get());
     }
+}
+
+void Runner::setClientNiceness(int steps)
+{
+    d->clientNiceness = std::clamp(steps, 0, 19);
+}
+
+int Runner::clientNiceness() const
+{
+    return d->clientNiceness;
 }
 
 void Runner::setDeadline(std::chrono::milliseconds deadline)

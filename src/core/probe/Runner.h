@@ -75,6 +75,13 @@ public:
     void setKeyFile(const QString& keyFile);
     QString keyFile() const;
 
+    // How much nicer than this program its waited clients run (0 to 19; 0 by
+    // default), their own children included (PuTTY's entropy gathering
+    // among them). A desktop program's checks are background work: on busy
+    // cores its window, and a screen reader asking it, should come first.
+    void setClientNiceness(int steps);
+    int clientNiceness() const;
+
     void setDeadline(std::chrono::milliseconds deadline);
     std::chrono::milliseconds deadline() const;
     int runningCount() const;

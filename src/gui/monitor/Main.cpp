@@ -57,6 +57,10 @@ Main::Main(const QString& fileName, QWidget* parent)
       endProgram_([] { QCoreApplication::exit(0); })
 {
     setObjectName(QStringLiteral("Main"));
+    // The checks' clients yield the cores to this window: a cycle over
+    // thousands of servers keeps both cores busy, and the window's answers,
+    // to the user and to a screen reader, should not wait behind them.
+    Runner::instance().setClientNiceness(ClientNiceness);
     setWindowTitle(QStringLiteral("Quillfern Remote Server Monitor v0.5"));
     setWindowIcon(monitorIcon());
     setFont(windowFont());

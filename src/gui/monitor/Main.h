@@ -29,6 +29,8 @@ class Main : public QWidget
 public:
     static constexpr int TimerInterval = 60000; // ms
     static constexpr int TicksPerCycle = 5;
+    // How much nicer than the program the checks' clients run.
+    static constexpr int ClientNiceness = 10;
 
     explicit Main(const QString& fileName = QString::fromLatin1(ServerFile::DefaultName),
                   QWidget* parent = nullptr);

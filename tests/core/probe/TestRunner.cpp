@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include <sys/inotify.h>
+#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -92,6 +93,7 @@ private slots:
     void detachedStarts();
     void keyFileReachesEveryClient();
     void clientsSkipTheHeavyEntropyCommands();
+    void clientsRunAsMuchNicerAsAsked();
     void terminalKeepsTheHostKeyFolder();
     void verificationTerminalHoldsOnlyOnFailure_data();
     void verificationTerminalHoldsOnlyOnFailure();
@@ -140,6 +142,7 @@ void TestRunner::init()
 void TestRunner::cleanup()
 {
     Runner::instance().setKeyFile({});
+    Runner::instance().setClientNiceness(0);
     context_.reset(); // the tests' caller goes, as a local one would at the end of the test
     // Whatever the outcome, no output file stays behind and no client runs on.
     QCOMPARE(karuFiles(), QStringList());
@@ -648,6 +651,27 @@ void TestRunner::clientsSkipTheHeavyEntropyCommands()
     QCOMPARE(ended(raid), QStringLiteral("started"));
     const OutputRead out = readOutputFile(RaidTempFileName);
     QCOMPARE(out.text.split('\n', Qt::SkipEmptyParts), (QStringList{"0", "0"}));
+}
+
+void TestRunner::clientsRunAsMuchNicerAsAsked()
+{
+    Sandbox& box = servers_->sandbox();
+    QFile plink(box.bin() + "/plink");
+    QVERIFY(plink.open(QIODevice::WriteOnly));
+    plink.write("#!/bin/sh\nnice\n");
+    plink.close();
+    QVERIFY(plink.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    box.setPath(Sandbox::Path::StandInsFirst);
+
+    errno = 0;
+    const int ours = getpriority(PRIO_PROCESS, 0);
+    QCOMPARE(errno, 0);
+    for (const int steps : {0, 10}) {
+        Runner::instance().setClientNiceness(steps);
+        auto raid = run(RaidRecheckLine("22", "pw", "h"));
+        QCOMPARE(ended(raid), QStringLiteral("started"));
+        QCOMPARE(readOutputFile(RaidTempFileName).text.trimmed(), QString::number(ours + steps));
+    }
 }
 
 void TestRunner::terminalKeepsTheHostKeyFolder()
