@@ -350,12 +350,13 @@ QString pausesLine(const Run& run)
         return value < 0 ? QStringLiteral("under %1 ms").arg(floor)
                          : QStringLiteral("%1 ms").arg(value, 0, 'f', 1);
     };
-    QString line = QStringLiteral("  machine pauses (a real-time thread held %1 ms or more): %2, "
-                                  "longest %3 ms; clear of them, longest stall %4")
-                       .arg(MachinePauses::ThresholdNs / 1'000'000)
-                       .arg(run.pauses.size())
-                       .arg(longestPause, 0, 'f', 1)
-                       .arg(ms(run.stallOutsidePausesMs, 5));
+    QString line =
+        QStringLiteral("  machine pauses (a real-time thread on a core held %1 ms or more): %2, "
+                       "longest %3 ms; clear of them, longest stall %4")
+            .arg(MachinePauses::ThresholdNs / 1'000'000)
+            .arg(run.pauses.size())
+            .arg(longestPause, 0, 'f', 1)
+            .arg(ms(run.stallOutsidePausesMs, 5));
     if (!run.outside.isEmpty())
         line += QStringLiteral(", longest outside answer %1").arg(ms(run.outsideLongestMs, 10));
     return line;

@@ -1,15 +1,23 @@
 #include "MachinePauses.h"
 
+#include <algorithm>
 #include <pthread.h>
 #include <sched.h>
 #include <time.h>
 
-MachinePauses::MachinePauses() : thread_([this] { watch(); }) {}
+MachinePauses::MachinePauses()
+{
+    realTime_ = true;
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()));
+    for (int core = 0; core < cores; ++core)
+        threads_.emplace_back([this, core] { watch(core); });
+}
 
 MachinePauses::~MachinePauses()
 {
     stop_ = true;
-    thread_.join();
+    for (std::thread& thread : threads_)
+        thread.join();
 }
 
 qint64 MachinePauses::nowNs()
@@ -34,10 +42,14 @@ bool MachinePauses::overlaps(const std::vector<Span>& spans, qint64 from, qint64
     return false;
 }
 
-void MachinePauses::watch()
+void MachinePauses::watch(int core)
 {
+    cpu_set_t only{};
+    CPU_SET(core, &only);
     const sched_param param{.sched_priority = 1};
-    realTime_ = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+    if (pthread_setaffinity_np(pthread_self(), sizeof only, &only) != 0 ||
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) != 0)
+        realTime_ = false;
     constexpr qint64 SleepNs = 2'000'000;
     while (!stop_) {
         const qint64 before = nowNs();

@@ -7,13 +7,12 @@
 #include <thread>
 #include <vector>
 
-// The times the machine itself stood still. A thread at real-time priority
-// sleeps 2 ms at a time; when it wakes much later than that, nothing of this
-// machine ran on its core: what a stall measured over that time says nothing
-// of the program. On the development machine, a virtual one, a core stops
-// for up to 100 ms now and then while thousands of processes are started,
-// never with the cores merely busy. One thread sees the core it is on only,
-// so a pause of the other core alone is not seen.
+// The times the machine itself stood still. On every core a thread at
+// real-time priority sleeps 2 ms at a time; when one wakes much later than
+// that, nothing of this machine ran on its core: what a stall measured over
+// that time says nothing of the program. On the development machine, a
+// virtual one, a core stops for up to 100 ms now and then while thousands of
+// processes are started, never with the cores merely busy.
 class MachinePauses
 {
 public:
@@ -29,19 +28,19 @@ public:
     MachinePauses(const MachinePauses&) = delete;
     MachinePauses& operator=(const MachinePauses&) = delete;
 
-    // False when the thread could not have real-time priority (not root):
-    // then its late wake-ups include ordinary waits for a core.
+    // False when the threads could not have real-time priority (not root):
+    // then their late wake-ups include ordinary waits for a core.
     bool realTime() const { return realTime_; }
     std::vector<Span> spans() const;
     static bool overlaps(const std::vector<Span>& spans, qint64 from, qint64 to);
     static qint64 nowNs();
 
 private:
-    void watch();
+    void watch(int core);
 
     std::atomic<bool> stop_{false};
     std::atomic<bool> realTime_{false};
     mutable std::mutex mutex_;
     std::vector<Span> spans_;
-    std::thread thread_;
+    std::vector<std::thread> threads_;
 };
