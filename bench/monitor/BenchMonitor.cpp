@@ -27,7 +27,9 @@
 // clients' CPU, the bare driver's wall time, the floor (the clients' CPU
 // shared by the cores), the ratios, the longest event-loop stall (a 5 ms
 // timer inside the loop, the cycle's start included), the most clients at
-// once and the peak resident memory of this process during the cycle.
+// once and the peak resident memory of this process during the cycle. For
+// the window's cycle it also gives how often the machine itself stood still
+// (MachinePauses) and the longest stall, and outside answer, clear of that.
 //
 // Like the program it first raises its soft limit on open files to the hard
 // limit. Exits 1 when a row ends other than expected or a cycle does not end.
