@@ -2,6 +2,7 @@
 
 #include "support/Processes.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QThread>
 #include <pwd.h>
@@ -54,6 +55,23 @@ void removeLeftovers()
     }
 }
 
+// Qt's runtime folder for a user without XDG_RUNTIME_DIR, which programs run
+// as a throwaway user make.
+QString fallbackRuntimeFolder(const QString& name)
+{
+    return QDir::tempPath() + QStringLiteral("/runtime-") + name;
+}
+
+// Those of throwaway users that are gone.
+void removeLeftoverRuntimeFolders()
+{
+    const QString prefix = QStringLiteral("runtime-") + QLatin1String(ThrowawayUser::Prefix);
+    for (const QString& entry : QDir(QDir::tempPath()).entryList({prefix + '*'}, QDir::Dirs)) {
+        if (!::getpwnam(entry.mid(qstrlen("runtime-")).toLocal8Bit().constData()))
+            QDir(QDir::tempPath() + '/' + entry).removeRecursively();
+    }
+}
+
 } // namespace
 
 ThrowawayUser::ThrowawayUser()
@@ -65,6 +83,7 @@ ThrowawayUser::ThrowawayUser()
         return;
     }
     removeLeftovers();
+    removeLeftoverRuntimeFolders();
     QString output;
     if (!runTool(QStringLiteral("useradd"),
                  {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
@@ -89,6 +108,7 @@ ThrowawayUser::~ThrowawayUser()
     QString output;
     if (made_ && !runTool(QStringLiteral("userdel"), {name_}, &output))
         qWarning("userdel %s failed: %s", qPrintable(name_), qPrintable(output));
+    QDir(fallbackRuntimeFolder(name_)).removeRecursively();
 }
 
 QStringList ThrowawayUser::runAs(const QString& program, const QStringList& arguments) const
