@@ -11,8 +11,8 @@
 // real-time priority sleeps 2 ms at a time; when one wakes much later than
 // that, nothing of this machine ran on its core: what a stall measured over
 // that time says nothing of the program. On the development machine, a
-// virtual one, a core stops for up to 100 ms now and then while thousands of
-// processes are started, never with the cores merely busy.
+// virtual one, a core stops for up to 100 ms now and then, idle as well as
+// busy: the host does not run it.
 class MachinePauses
 {
 public:
