@@ -337,9 +337,18 @@ void stopOutsideClient(QProcess* client, Run& run)
         return;
     }
     client->closeWriteChannel();
-    client->waitForFinished(20000);
+    // A question of its may be on its way: the event loop answers it while
+    // the client ends.
+    QElapsedTimer clock;
+    clock.start();
+    while (client->state() != QProcess::NotRunning && clock.elapsed() < 20000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     const QStringList lines = QString::fromLocal8Bit(client->readAll()).trimmed().split('\n');
     run.outside = lines.value(0);
+    if (run.outside.isEmpty()) {
+        run.outside = QStringLiteral("none, the outside client did not report");
+        run.outsideMissing = true;
+    }
     for (const QString& line : lines.mid(1)) {
         const QStringList words = line.split(' ');
         if (words.size() != 3 || words[0] != QLatin1String("slow"))
