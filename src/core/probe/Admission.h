@@ -45,9 +45,9 @@ public:
     explicit Admission(Limits limits) : limits_(limits) {}
     const Limits& limits() const { return limits_; }
 
-    // Takes a reading of every running client, at most every few tenths of
-    // a second (the kernel counts CPU time in ticks of 10 ms); clients not
-    // named have ended.
+    // Takes a reading of every running client; clients not named have
+    // ended. The kernel counts CPU time in ticks of 10 ms: between readings
+    // 50 ms apart, one tick more is a busy client.
     void sample(const QHash<qint64, Reading>& readings, Clock::time_point now);
     // How many of the running clients need the CPU: those not sampled twice
     // yet (a start costs CPU: the key exchange) and those found busy at the
