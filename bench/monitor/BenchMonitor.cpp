@@ -40,6 +40,7 @@
 #include "MachinePauses.h"
 #include "TimedApplication.h"
 #include "common/Module.h"
+#include "gui/monitor/MonitorTestKit.h"
 #include "monitor/Main.h"
 #include "monitor/ServersGrid.h"
 #include "platform/OpenFileLimit.h"
@@ -360,8 +361,6 @@ void stopOutsideClient(QProcess* client, Run& run)
     }
 }
 
-// How often the whole machine stood still during the window's cycle, and the
-// longest stall and outside answer that did not fall into such a pause.
 // The machine's pauses while nothing of the benchmark runs: a virtual
 // machine's host may stop it whatever it runs.
 constexpr int IdleWatchS = 5;
@@ -372,45 +371,38 @@ std::vector<MachinePauses::Span> idlePauses()
     return pauses.spans();
 }
 
+double longestMs(const std::vector<MachinePauses::Span>& spans)
+{
+    double longest = 0;
+    for (const MachinePauses::Span& span : spans)
+        longest = std::max(longest, (span.to - span.from) / 1e6);
+    return longest;
+}
+
+// How often the whole machine stood still during the window's cycle, and the
+// longest stall and outside answer that did not fall into such a pause.
 QString pausesLine(const Run& run)
 {
     if (!run.pausesRealTime)
         return QStringLiteral("  machine pauses: not known (no real-time priority for the probe)");
-    double longestPause = 0;
-    for (const MachinePauses::Span& pause : run.pauses)
-        longestPause = std::max(longestPause, (pause.to - pause.from) / 1e6);
     const auto ms = [](double value, double floor) {
         return value < 0 ? QStringLiteral("under %1 ms").arg(floor)
                          : QStringLiteral("%1 ms").arg(value, 0, 'f', 1);
     };
-    double longestIdle = 0;
-    for (const MachinePauses::Span& pause : run.idlePauses)
-        longestIdle = std::max(longestIdle, (pause.to - pause.from) / 1e6);
     QString line =
         QStringLiteral("  machine pauses (a real-time thread on a core held %1 ms or more): %2, "
                        "longest %3 ms (idle for %5 s before the cycle: %6, longest %7 ms); clear "
                        "of them, longest stall %4")
             .arg(MachinePauses::ThresholdNs / 1'000'000)
             .arg(run.pauses.size())
-            .arg(longestPause, 0, 'f', 1)
+            .arg(longestMs(run.pauses), 0, 'f', 1)
             .arg(ms(run.stallOutsidePausesMs, 5))
             .arg(IdleWatchS)
             .arg(run.idlePauses.size())
-            .arg(longestIdle, 0, 'f', 1);
+            .arg(longestMs(run.idlePauses), 0, 'f', 1);
     if (!run.outside.isEmpty())
         line += QStringLiteral(", longest outside answer %1").arg(ms(run.outsideLongestMs, 10));
     return line;
-}
-
-// The reason of an offline row's tooltip, without the "since when" in front
-// ("!!!Offline!!! since 14:02, 3 h 12 min: Connection refused").
-QString offlineReason(const QString& toolTip)
-{
-    static const QString since = QStringLiteral("!!!Offline!!! since ");
-    if (!toolTip.startsWith(since))
-        return toolTip;
-    const qsizetype colon = toolTip.indexOf(QLatin1String(": "), since.size());
-    return colon < 0 ? toolTip : toolTip.mid(colon + 2);
 }
 
 QString eventLine(const Run& run)
@@ -463,9 +455,9 @@ Run windowCycle(int slowRows = 0)
     loop.exec();
     run.wall = clock.nsecsElapsed() / 1e9;
     watch.stop();
-    run.longestEventCpuMs = TimedApplication::instance()->longestCpuMs();
-    run.longestEvent = TimedApplication::instance()->longestEvent();
     const TimedApplication* timed = TimedApplication::instance();
+    run.longestEventCpuMs = timed->longestCpuMs();
+    run.longestEvent = timed->longestEvent();
     run.longestEventAtS = (timed->longestAtNs() - startNs) / 1e9;
     const Usage after = usage();
     run.peakRss = peakRssMiB();
@@ -489,8 +481,7 @@ Run windowCycle(int slowRows = 0)
     for (int row = 1; row < grid.rows(); ++row) {
         QString status = grid.textMatrix(row, 1);
         if (status == QLatin1String("!!!Offline!!!"))
-            status += QStringLiteral(" (%1)").arg(
-                offlineReason(grid.widget()->item(row - 1, 1)->toolTip()));
+            status += QStringLiteral(" (%1)").arg(kit::offlineReason(main, row));
         ++run.outcomes[status];
     }
     if (!run.ended)
